@@ -1,0 +1,166 @@
+#include "interfaces/core/CollectionBase.h"
+#include "interfaces/core/ReadOnlyCollectionBase.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "interfaces/core/Exceptions.h"
+
+namespace {
+
+using Tamrix::Vision::ArgumentException;
+using Tamrix::Vision::Implementation::CollectionBase;
+using Tamrix::Vision::Implementation::ReadOnlyCollectionBase;
+using Token = Tamrix::Vorn::IObject::ObjectCreateAccessToken;
+
+struct Item {
+  std::string name;
+};
+using ItemPtr = std::shared_ptr<Item>;
+
+// Records every collection event with the collection's count at the time it was raised.
+class EventLog {
+ public:
+  explicit EventLog(CollectionBase<ItemPtr>& c) : c_(c) {
+    c.ClearingEvent().Connect([this] { Add("clearing"); });
+    c.ClearedEvent().Connect([this] { Add("cleared"); });
+    c.InsertingItemEvent().Connect([this](int i, const ItemPtr& p) { Add("inserting", i, p); });
+    c.InsertedItemEvent().Connect([this](int i, const ItemPtr& p) { Add("inserted", i, p); });
+    c.MovingItemEvent().Connect([this](int f, int t) { Add("moving " + std::to_string(f), t); });
+    c.MovedItemEvent().Connect([this](int f, int t) { Add("moved " + std::to_string(f), t); });
+    c.RemovingItemEvent().Connect([this](int i, const ItemPtr& p) { Add("removing", i, p); });
+    c.RemovedItemEvent().Connect([this](int i, const ItemPtr& p) { Add("removed", i, p); });
+    c.ReplacingItemEvent().Connect(
+        [this](int i, const ItemPtr& o, const ItemPtr& n) { Add("replacing " + o->name, i, n); });
+    c.ReplacedItemEvent().Connect(
+        [this](int i, const ItemPtr& o, const ItemPtr& n) { Add("replaced " + o->name, i, n); });
+  }
+  std::vector<std::string> entries;
+
+ private:
+  void Add(const std::string& what, int index = -1, const ItemPtr& item = nullptr) {
+    std::string text = what;
+    if (index >= 0) text += " " + std::to_string(index);
+    if (item) text += " " + item->name;
+    text += " count=" + std::to_string(c_.Count());
+    entries.push_back(text);
+  }
+  CollectionBase<ItemPtr>& c_;
+};
+
+ItemPtr MakeItem(const std::string& name) { return std::make_shared<Item>(Item{name}); }
+
+TEST(CollectionBase, EachChangeRaisesItsEventsBeforeAndAfter) {
+  auto c = std::make_shared<CollectionBase<ItemPtr>>(Token{});
+  EventLog log(*c);
+  auto a = MakeItem("a"), b = MakeItem("b"), x = MakeItem("x");
+  c->Add(a);
+  c->Insert(0, b);
+  c->Move(0, 1);
+  c->Replace(0, x);
+  c->RemoveAt(1);
+  c->Clear();
+  EXPECT_EQ(log.entries,
+            (std::vector<std::string>{
+                "inserting 0 a count=0", "inserted 0 a count=1", "inserting 0 b count=1",
+                "inserted 0 b count=2", "moving 0 1 count=2", "moved 0 1 count=2",
+                "replacing a 0 x count=2", "replaced a 0 x count=2", "removing 1 b count=2",
+                "removed 1 b count=1", "clearing count=1", "cleared count=0"}));
+}
+
+TEST(CollectionBase, RemovedItemEventComesAfterTheRemovalWithTheItemStillAlive) {
+  auto c = std::make_shared<CollectionBase<ItemPtr>>(Token{});
+  c->Add(MakeItem("only"));
+  bool containedInSlot = true;
+  std::string nameInSlot;
+  c->RemovedItemEvent().Connect([&](int, const ItemPtr& item) {
+    containedInSlot = c->Contains(item);
+    nameInSlot = item->name;  // the collection held the last reference
+  });
+  c->RemoveAt(0);
+  EXPECT_FALSE(containedInSlot);
+  EXPECT_EQ(nameInSlot, "only");
+}
+
+TEST(CollectionBase, IndexOfFindsTheSameObjectNotAnEqualOne) {
+  auto c = std::make_shared<CollectionBase<ItemPtr>>(Token{});
+  auto first = MakeItem("same"), second = MakeItem("same");
+  c->Add(first);
+  c->Add(second);
+  EXPECT_EQ(c->IndexOf(first), 0);
+  EXPECT_EQ(c->IndexOf(second), 1);
+  EXPECT_EQ(c->IndexOf(MakeItem("same")), -1);
+  EXPECT_FALSE(c->Contains(MakeItem("same")));
+  EXPECT_TRUE(c->Remove(second));
+  EXPECT_FALSE(c->Remove(second));
+  EXPECT_EQ(c->Count(), 1);
+}
+
+TEST(CollectionBase, ExceptionFromAnIngSlotCancelsTheChange) {
+  auto c = std::make_shared<CollectionBase<ItemPtr>>(Token{});
+  c->InsertingItemEvent().Connect([](int, const ItemPtr&) { throw std::runtime_error("vetoed"); });
+  EXPECT_THROW(c->Add(MakeItem("a")), std::runtime_error);
+  EXPECT_EQ(c->Count(), 0);
+}
+
+struct BadIndexCase {
+  const char* name;
+  std::function<void(CollectionBase<ItemPtr>&)> call;
+  const char* message;
+};
+
+class CollectionBaseBadIndex : public ::testing::TestWithParam<BadIndexCase> {};
+
+TEST_P(CollectionBaseBadIndex, ThrowsArgumentExceptionNamingIndexAndRange) {
+  auto c = std::make_shared<CollectionBase<ItemPtr>>(Token{});
+  c->Add(MakeItem("a"));
+  c->Add(MakeItem("b"));
+  try {
+    GetParam().call(*c);
+    FAIL() << "no exception";
+  } catch (const ArgumentException& e) {
+    EXPECT_STREQ(e.what(), GetParam().message);
+  }
+  EXPECT_EQ(c->Count(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CollectionBaseBadIndex,
+    ::testing::Values(BadIndexCase{"ItemPastEnd", [](auto& c) { c.Item(2); },
+                                   "CollectionBase::Item: index 2 is outside [0, 2)"},
+                      BadIndexCase{"ItemNegative", [](auto& c) { c.Item(-1); },
+                                   "CollectionBase::Item: index -1 is outside [0, 2)"},
+                      BadIndexCase{"InsertPastEnd", [](auto& c) { c.Insert(3, MakeItem("x")); },
+                                   "CollectionBase::Insert: index 3 is outside [0, 2]"},
+                      BadIndexCase{"RemoveAtPastEnd", [](auto& c) { c.RemoveAt(2); },
+                                   "CollectionBase::RemoveAt: index 2 is outside [0, 2)"},
+                      BadIndexCase{"MoveTarget", [](auto& c) { c.Move(0, 5); },
+                                   "CollectionBase::Move: index 5 is outside [0, 2)"},
+                      BadIndexCase{"Replace", [](auto& c) { c.Replace(7, MakeItem("x")); },
+                                   "CollectionBase::Replace: index 7 is outside [0, 2)"}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST(ReadOnlyCollectionBase, ReadsInOrderAndFindsByIdentity) {
+  auto a = MakeItem("a"), b = MakeItem("b");
+  auto c = std::make_shared<ReadOnlyCollectionBase<ItemPtr>>(Token{}, std::vector<ItemPtr>{a, b});
+  EXPECT_EQ(c->Count(), 2);
+  std::vector<std::string> names;
+  for (const auto& item : *c) names.push_back(item->name);
+  EXPECT_EQ(names, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(c->IndexOf(b), 1);
+  EXPECT_EQ(c->IndexOf(MakeItem("b")), -1);
+  EXPECT_EQ(c->Item(0), a);
+  EXPECT_THROW(c->Item(2), ArgumentException);
+}
+
+TEST(ReadOnlyCollectionBase, ValueItemsCompareByValue) {
+  auto c = std::make_shared<ReadOnlyCollectionBase<double>>(Token{}, std::vector<double>{1.5, 2.5});
+  EXPECT_EQ(c->IndexOf(2.5), 1);
+  EXPECT_TRUE(c->Contains(1.5));
+  EXPECT_FALSE(c->Contains(3.0));
+}
+
+}  // namespace
