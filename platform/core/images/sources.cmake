@@ -1,2 +1,10 @@
 # Image sources of the core library, relative to platform/core.
-set(TAMRIX_CORE_IMAGE_SRCS)
+set(TAMRIX_CORE_IMAGE_SRCS
+  images/ImageDetail.cpp
+  images/Image8Root.cpp
+  images/Image16Root.cpp
+  images/Image8Grey.cpp
+  images/Image16Grey.cpp
+  images/Image24PlanarColor.cpp
+  images/ImageRegistration.cpp
+)

@@ -1,0 +1,59 @@
+// The framework's pool of worker threads for vision tools.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <type_traits>
+#include <utility>
+
+namespace Tamrix::Vision {
+
+// A pool whose tasks start at once: a submitted task goes to an idle pool thread when there is
+// one and to a new thread otherwise, so it never waits behind other tasks. Threads that stay idle
+// for a while end, so the pool holds about as many threads as tasks that ran at the same time.
+// Thread-safe.
+class TaskPool {
+ public:
+  // The process-wide pool used by vision tools.
+  static TaskPool& Shared();
+
+  TaskPool() = default;
+  TaskPool(const TaskPool&) = delete;
+  TaskPool& operator=(const TaskPool&) = delete;
+  // Waits for running tasks, then ends every thread.
+  ~TaskPool();
+
+  // Starts `task` at once on a pool thread. The future yields its result or its exception.
+  template <typename Task>
+  std::future<std::invoke_result_t<Task>> Launch(Task task) {
+    using Result = std::invoke_result_t<Task>;
+    auto packaged = std::make_shared<std::packaged_task<Result()>>(std::move(task));
+    std::future<Result> future = packaged->get_future();
+    Submit([packaged] { (*packaged)(); });
+    return future;
+  }
+
+  // Threads currently owned by the pool, busy or idle.
+  std::size_t ThreadCount() const;
+  // Threads waiting for a task.
+  std::size_t IdleThreadCount() const;
+
+ private:
+  void Submit(std::function<void()> job);
+  void WorkerLoop();
+
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable allEnded_;
+  std::deque<std::function<void()>> jobs_;
+  std::size_t idle_ = 0;
+  std::size_t threads_ = 0;
+  bool stopping_ = false;
+};
+
+}  // namespace Tamrix::Vision

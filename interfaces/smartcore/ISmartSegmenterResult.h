@@ -1,0 +1,31 @@
+// One label's result of a segmentation.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "interfaces/core/IObject.h"
+#include "interfaces/core/PixelMask.h"
+
+namespace Tamrix::Vision::SmartCore {
+
+// The pixels of an executed image that a segmenter assigned to one label.
+class ISmartSegmenterResult : public virtual Tamrix::Vorn::IObject {
+ public:
+  virtual std::string LabelName() const = 0;
+  // The size of the executed image.
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  // Width() x Height(): 1 where the pixel belongs to the label.
+  virtual const Tamrix::Vision::PixelMask& Mask() const = 0;
+  // One probability per pixel, row-major; empty when the segmenter gives none.
+  virtual const std::vector<float>& Probabilities() const = 0;
+  // The number of pixels set in Mask().
+  virtual long long Area() const = 0;
+  // The smallest box holding every pixel of Mask(); empty when Area() is 0.
+  virtual Tamrix::Vision::BoundingBox Bounds() const = 0;
+
+  RTTR_ENABLE(Tamrix::Vorn::IObject)
+};
+
+}  // namespace Tamrix::Vision::SmartCore

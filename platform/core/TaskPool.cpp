@@ -1,0 +1,77 @@
+#include "interfaces/core/TaskPool.h"
+
+#include <chrono>
+#include <thread>
+
+namespace Tamrix::Vision {
+namespace {
+// How long a pool thread waits for new work before it ends.
+constexpr std::chrono::seconds kIdleLifetime{20};
+}  // namespace
+
+TaskPool& TaskPool::Shared() {
+  // Never destroyed: tasks may still be finishing while static objects of the process go away.
+  static TaskPool* pool = new TaskPool();
+  return *pool;
+}
+
+TaskPool::~TaskPool() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  stopping_ = true;
+  wake_.notify_all();
+  allEnded_.wait(lock, [this] { return threads_ == 0; });
+}
+
+std::size_t TaskPool::ThreadCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return threads_;
+}
+
+std::size_t TaskPool::IdleThreadCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return idle_;
+}
+
+void TaskPool::Submit(std::function<void()> job) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  jobs_.push_back(std::move(job));
+  // Every queued job needs an idle thread of its own to start at once; otherwise add one.
+  if (idle_ >= jobs_.size()) {
+    wake_.notify_one();
+    return;
+  }
+  ++threads_;
+  lock.unlock();
+  try {
+    std::thread(&TaskPool::WorkerLoop, this).detach();
+  } catch (...) {
+    lock.lock();
+    --threads_;
+    jobs_.pop_back();
+    throw;
+  }
+}
+
+void TaskPool::WorkerLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    if (jobs_.empty() && !stopping_) {
+      ++idle_;
+      const bool woken =
+          wake_.wait_for(lock, kIdleLifetime, [this] { return !jobs_.empty() || stopping_; });
+      --idle_;
+      if (!woken) break;
+    }
+    if (jobs_.empty()) break;  // stopping with nothing left to do
+    std::function<void()> job = std::move(jobs_.front());
+    jobs_.pop_front();
+    lock.unlock();
+    job();  // packaged tasks store their own exceptions
+    job = nullptr;
+    lock.lock();
+  }
+  --threads_;
+  if (threads_ == 0) allEnded_.notify_all();
+}
+
+}  // namespace Tamrix::Vision

@@ -1,0 +1,131 @@
+#include "interfaces/core/Image16Grey.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "interfaces/core/Exceptions.h"
+#include "interfaces/core/Settings.h"
+#include "platform/core/images/ImageDetail.h"
+
+namespace Tamrix::Vision {
+
+namespace {
+
+// Checked here so that a bad size is reported under the name of the class the caller used.
+std::shared_ptr<Image16Root> NewRoot(const Tamrix::Vorn::IObject::ObjectCreateAccessToken& token,
+                                     int width, int height) {
+  detail::CheckedPixelCount("Image16Grey", width, height);
+  return std::make_shared<Image16Root>(token, width, height);
+}
+
+}  // namespace
+
+const long long Image16Grey::SfPixels = 1;
+
+Image16Grey::Image16Grey(const Tamrix::Vorn::IObject::ObjectCreateAccessToken& token, int width,
+                         int height)
+    : ChangedEventShareableBase(token),
+      root_(NewRoot(token, width, height)),
+      width_(width),
+      height_(height) {}
+
+Image16Grey::Image16Grey(const Tamrix::Vorn::IObject::ObjectCreateAccessToken& token,
+                         std::shared_ptr<IImage16RootBuffer> root)
+    : Image16Grey(token, root, 0, 0, root ? root->Width() : 0, root ? root->Height() : 0) {}
+
+Image16Grey::Image16Grey(const Tamrix::Vorn::IObject::ObjectCreateAccessToken& token,
+                         std::shared_ptr<IImage16RootBuffer> root, int x, int y, int width,
+                         int height)
+    : ChangedEventShareableBase(token),
+      root_(std::move(root)),
+      offsetX_(x),
+      offsetY_(y),
+      width_(width),
+      height_(height) {
+  if (!root_) throw ArgumentException("Image16Grey: root must not be null");
+  detail::CheckRectangle("Image16Grey", x, y, width, height, root_->Width(), root_->Height());
+}
+
+std::shared_ptr<Image16Grey> Image16Grey::FromPixels(int width, int height,
+                                                     const std::uint16_t* pixels,
+                                                     std::ptrdiff_t stride) {
+  const std::size_t count = detail::CheckedPixelCount("Image16Grey::FromPixels", width, height);
+  if (stride < width) {
+    throw ArgumentException("Image16Grey::FromPixels: stride must be >= the width " +
+                            std::to_string(width) + ", found " + std::to_string(stride));
+  }
+  if (pixels == nullptr && count > 0) {
+    throw ArgumentException("Image16Grey::FromPixels: pixels must not be null for a " +
+                            std::to_string(width) + " x " + std::to_string(height) + " image");
+  }
+  auto image = std::make_shared<Image16Grey>(Tamrix::Vorn::IObject::ObjectCreateAccessToken{},
+                                             width, height);
+  for (int y = 0; y < height; ++y) {
+    std::copy_n(pixels + y * stride, width, image->RowAddress("Image16Grey::FromPixels", y));
+  }
+  return image;
+}
+
+std::shared_ptr<Image16Grey> Image16Grey::SubImage(int x, int y, int width, int height) const {
+  detail::CheckRectangle("Image16Grey::SubImage", x, y, width, height, width_, height_);
+  return std::make_shared<Image16Grey>(Tamrix::Vorn::IObject::ObjectCreateAccessToken{}, root_,
+                                       offsetX_ + x, offsetY_ + y, width, height);
+}
+
+double Image16Grey::Value(int x, int y, int channel) const {
+  detail::CheckPixel("Image16Grey::Value", x, y, channel, width_, height_, 1);
+  return RowAddress("Image16Grey::Value", y)[x];
+}
+
+const std::uint16_t* Image16Grey::Row(int y) const { return RowAddress("Image16Grey::Row", y); }
+
+std::uint16_t* Image16Grey::MutableRow(int y) {
+  std::uint16_t* row = RowAddress("Image16Grey::MutableRow", y);
+  // Counted when the access is handed out: the caller's writes follow and cannot be observed.
+  ++generation_;
+  return row;
+}
+
+void Image16Grey::Fill(std::uint16_t value) {
+  for (int y = 0; y < height_; ++y) std::fill_n(RowAddress("Image16Grey::Fill", y), width_, value);
+  MarkPixelsChanged();
+}
+
+void Image16Grey::MarkPixelsChanged() {
+  ++generation_;
+  OnChanged_(SfPixels);
+}
+
+std::uint16_t* Image16Grey::RowAddress(const char* operation, int y) const {
+  detail::CheckRow(operation, y, height_);
+  return root_->Buffer() + (static_cast<std::ptrdiff_t>(offsetY_) + y) * root_->Stride() + offsetX_;
+}
+
+template <class Archive>
+void Image16Grey::serialize(Archive& archive, std::uint32_t version) {
+  if constexpr (Archive::is_loading::value) {
+    CheckSerializationVersionMismatch(version, 1, "Image16Grey::serialize()");
+    std::shared_ptr<IImage16RootBuffer> root;
+    std::int32_t x = 0, y = 0, width = 0, height = 0;
+    archive(cereal::base_class<ChangedEventShareableBase>(this), root, x, y, width, height);
+    if (!root) detail::ThrowCorruptRecord("Image16Grey", "the root is missing (null pointer)");
+    const std::string error =
+        detail::RectangleError(x, y, width, height, root->Width(), root->Height());
+    if (!error.empty()) detail::ThrowCorruptRecord("Image16Grey", error);
+    root_ = std::move(root);
+    offsetX_ = x;
+    offsetY_ = y;
+    width_ = width;
+    height_ = height;
+  } else {
+    archive(cereal::base_class<ChangedEventShareableBase>(this), root_,
+            static_cast<std::int32_t>(offsetX_), static_cast<std::int32_t>(offsetY_),
+            static_cast<std::int32_t>(width_), static_cast<std::int32_t>(height_));
+  }
+}
+
+template void Image16Grey::serialize(cereal::PortableBinaryOutputArchive&, std::uint32_t);
+template void Image16Grey::serialize(cereal::PortableBinaryInputArchive&, std::uint32_t);
+
+}  // namespace Tamrix::Vision

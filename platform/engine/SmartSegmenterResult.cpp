@@ -1,0 +1,125 @@
+#include "interfaces/engine/SmartSegmenterResult.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "interfaces/core/ArchiveLimits.h"
+#include "interfaces/core/Exceptions.h"
+#include "interfaces/core/Settings.h"
+
+namespace Tamrix::Vision::SmartSegmenter {
+
+namespace {
+
+// Index of the first probability that is not a number in [0, 1], or -1.
+long long FirstInvalidProbability(const std::vector<float>& probabilities) {
+  for (std::size_t i = 0; i < probabilities.size(); ++i) {
+    if (!(probabilities[i] >= 0.0f && probabilities[i] <= 1.0f)) return static_cast<long long>(i);
+  }
+  return -1;
+}
+
+}  // namespace
+
+SmartSegmenterResult::SmartSegmenterResult(
+    const Tamrix::Vorn::IObject::ObjectCreateAccessToken& token, std::string labelName,
+    PixelMask mask, std::vector<float> probabilities)
+    : ShareableBase(token),
+      labelName_(std::move(labelName)),
+      mask_(std::move(mask)),
+      probabilities_(std::move(probabilities)) {
+  const auto pixels = mask_.Data().size();
+  if (!probabilities_.empty() && probabilities_.size() != pixels) {
+    throw ArgumentException("SmartSegmenterResult: expected no probabilities or one per pixel (" +
+                            std::to_string(pixels) + "), found " +
+                            std::to_string(probabilities_.size()));
+  }
+  if (const long long bad = FirstInvalidProbability(probabilities_); bad >= 0) {
+    throw ArgumentException("SmartSegmenterResult: expected probabilities in [0, 1], found " +
+                            std::to_string(probabilities_[static_cast<std::size_t>(bad)]) +
+                            " at pixel " + std::to_string(bad));
+  }
+  UpdateDerived();
+}
+
+SmartSegmenterResult::SmartSegmenterResult() = default;
+SmartSegmenterResult::~SmartSegmenterResult() = default;
+
+void SmartSegmenterResult::UpdateDerived() {
+  area_ = 0;
+  int minX = mask_.Width(), minY = mask_.Height(), maxX = -1, maxY = -1;
+  for (int y = 0; y < mask_.Height(); ++y) {
+    for (int x = 0; x < mask_.Width(); ++x) {
+      if (!mask_.At(x, y)) continue;
+      ++area_;
+      minX = std::min(minX, x);
+      maxX = std::max(maxX, x);
+      minY = std::min(minY, y);
+      maxY = std::max(maxY, y);
+    }
+  }
+  bounds_ =
+      area_ == 0 ? BoundingBox{} : BoundingBox{minX - 0.5, minY - 0.5, maxX + 0.5, maxY + 0.5};
+}
+
+template <class Archive>
+void SmartSegmenterResult::serialize(Archive& archive, std::uint32_t version) {
+  namespace A = Tamrix::Vision::Archiving;
+  if constexpr (Archive::is_loading::value) {
+    CheckSerializationVersionMismatch(version, 1, "SmartSegmenterResult::serialize()");
+    archive(cereal::base_class<ShareableBase>(this));
+    std::string labelName;
+    A::LoadString(archive, labelName);
+    std::int32_t width = 0, height = 0;
+    archive(width, height);
+    if (width < 0 || height < 0) {
+      throw cereal::Exception("SmartSegmenterResult: expected a size of at least 0 x 0, found " +
+                              std::to_string(width) + " x " + std::to_string(height));
+    }
+    const std::uint64_t pixels =
+        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    // The mask bytes are read before the mask is made, so a corrupt size cannot request more
+    // memory than the archive actually holds.
+    std::vector<std::uint8_t> bits;
+    A::LoadArithmeticVector(archive, bits);
+    if (bits.size() != pixels) {
+      throw cereal::Exception("SmartSegmenterResult: expected " + std::to_string(pixels) +
+                              " mask bytes for " + std::to_string(width) + " x " +
+                              std::to_string(height) + " pixels, found " +
+                              std::to_string(bits.size()));
+    }
+    if (const auto bad = std::find_if(bits.begin(), bits.end(), [](auto b) { return b > 1; });
+        bad != bits.end()) {
+      throw cereal::Exception("SmartSegmenterResult: expected mask bytes 0 or 1, found " +
+                              std::to_string(*bad));
+    }
+    std::vector<float> probabilities;
+    A::LoadArithmeticVector(archive, probabilities);
+    if (!probabilities.empty() && probabilities.size() != pixels) {
+      throw cereal::Exception("SmartSegmenterResult: expected 0 or " + std::to_string(pixels) +
+                              " probabilities, found " + std::to_string(probabilities.size()));
+    }
+    if (const long long bad = FirstInvalidProbability(probabilities); bad >= 0) {
+      throw cereal::Exception("SmartSegmenterResult: expected probabilities in [0, 1], found " +
+                              std::to_string(probabilities[static_cast<std::size_t>(bad)]) +
+                              " at pixel " + std::to_string(bad));
+    }
+    PixelMask mask(width, height);
+    mask.Data() = std::move(bits);
+    labelName_ = std::move(labelName);
+    mask_ = std::move(mask);
+    probabilities_ = std::move(probabilities);
+    UpdateDerived();
+  } else {
+    archive(cereal::base_class<ShareableBase>(this));
+    A::SaveString(archive, labelName_);
+    archive(static_cast<std::int32_t>(mask_.Width()), static_cast<std::int32_t>(mask_.Height()));
+    A::SaveArithmeticVector(archive, mask_.Data());
+    A::SaveArithmeticVector(archive, probabilities_);
+  }
+}
+
+template void SmartSegmenterResult::serialize(cereal::PortableBinaryOutputArchive&, std::uint32_t);
+template void SmartSegmenterResult::serialize(cereal::PortableBinaryInputArchive&, std::uint32_t);
+
+}  // namespace Tamrix::Vision::SmartSegmenter

@@ -1,0 +1,87 @@
+// Test-local stand-ins and helpers for the training-data tests.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "interfaces/core/ChangedEventShareableBase.h"
+#include "interfaces/core/GraphicInterfaces.h"
+#include "interfaces/core/Image8Grey.h"
+#include "interfaces/smartcore/ISmartSegmenterResult.h"
+#include "interfaces/smartcore/SmartLabel.h"
+
+namespace SmartCoreTest {
+
+using Token = Tamrix::Vorn::IObject::ObjectCreateAccessToken;
+
+// A shape with fixed bounds; Edit() raises its changed event like a vertex edit would.
+class FakeShape : public Tamrix::Vision::ChangedEventShareableBase,
+                  public virtual Tamrix::Vision::IShape {
+ public:
+  static constexpr long long SfEdited = 8;
+
+  FakeShape(const Token& token, Tamrix::Vision::BoundingBox bounds)
+      : ChangedEventShareableBase(token), bounds_(bounds) {}
+
+  Tamrix::Vision::BoundingBox Bounds() const override { return bounds_; }
+  Tamrix::Vision::PixelMask Rasterize(int width, int height, double) const override {
+    return Tamrix::Vision::PixelMask(width, height);
+  }
+  bool IsArea() const override { return true; }
+  void Edit() { OnChanged_(SfEdited); }
+
+ private:
+  Tamrix::Vision::BoundingBox bounds_;
+  RTTR_ENABLE(ChangedEventShareableBase, IShape)
+};
+
+inline std::shared_ptr<FakeShape> MakeShape(double x0 = 1, double y0 = 1, double x1 = 3,
+                                            double y1 = 2) {
+  return std::make_shared<FakeShape>(Token{}, Tamrix::Vision::BoundingBox{x0, y0, x1, y1});
+}
+
+inline std::shared_ptr<Tamrix::Vision::Image8Grey> MakeImage(int width = 10, int height = 5) {
+  return std::make_shared<Tamrix::Vision::Image8Grey>(Token{}, width, height);
+}
+
+inline std::shared_ptr<Tamrix::Vision::SmartCore::SmartLabel> MakeLabel(const std::string& name) {
+  return std::make_shared<Tamrix::Vision::SmartCore::SmartLabel>(Token{}, name);
+}
+
+// A result with just a label name; the pixel data is empty.
+class FakeResult : public Tamrix::Vision::ShareableBase,
+                   public virtual Tamrix::Vision::SmartCore::ISmartSegmenterResult {
+ public:
+  FakeResult(const Token& token, std::string label)
+      : ShareableBase(token), label_(std::move(label)) {}
+  std::string LabelName() const override { return label_; }
+  int Width() const override { return 0; }
+  int Height() const override { return 0; }
+  const Tamrix::Vision::PixelMask& Mask() const override { return mask_; }
+  const std::vector<float>& Probabilities() const override { return probabilities_; }
+  long long Area() const override { return 0; }
+  Tamrix::Vision::BoundingBox Bounds() const override { return {}; }
+
+ private:
+  std::string label_;
+  Tamrix::Vision::PixelMask mask_;
+  std::vector<float> probabilities_;
+  RTTR_ENABLE(ShareableBase, ISmartSegmenterResult)
+};
+
+// Records the flags of every changed event of one object.
+struct FlagRecorder {
+  std::vector<long long> flags;
+  Tamrix::Vorn::Connection connection;
+
+  explicit FlagRecorder(Tamrix::Vision::IChangedEvent& source) {
+    connection = source.ChangedEvent().Connect(
+        [this](const std::shared_ptr<Tamrix::Vision::ChangedEventArgs>& args) {
+          flags.push_back(args->Flags());
+        });
+  }
+  ~FlagRecorder() { connection.disconnect(); }
+};
+
+}  // namespace SmartCoreTest

@@ -1,0 +1,362 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "interfaces/core/Exceptions.h"
+#include "interfaces/core/ObjectArchive.h"
+#include "interfaces/core/Polygon.h"
+#include "interfaces/smartcore/SmartLabelCollection.h"
+#include "interfaces/smartcore/SmartTrainDataDatabase.h"
+#include "tests/smartcore/TestObjects.h"
+
+namespace {
+
+using namespace Tamrix::Vision::SmartCore;
+using namespace SmartCoreTest;
+using Tamrix::Vision::Point2D;
+using Tamrix::Vision::Polygon;
+using Tamrix::Vorn::IObject;
+
+// Builds archive bytes by hand in little-endian order, as this machine writes them.
+class Bytes {
+ public:
+  Bytes& U8(std::uint8_t v) {
+    data_.push_back(static_cast<char>(v));
+    return *this;
+  }
+  Bytes& U32(std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
+    return *this;
+  }
+  Bytes& U64(std::uint64_t v) {
+    for (int i = 0; i < 8; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
+    return *this;
+  }
+  Bytes& Text(const std::string& s) {
+    U64(s.size());
+    data_ += s;
+    return *this;
+  }
+  const std::string& str() const { return data_; }
+
+ private:
+  std::string data_;
+};
+
+constexpr std::uint32_t kNewType = 0x80000001;    // first type of the archive, id string follows
+constexpr std::uint32_t kExactType = 0x40000000;  // dynamic type equals the pointer's type
+constexpr std::uint32_t kNew = 0x80000000;        // | object number: first occurrence
+
+std::shared_ptr<Polygon> MakePolygon(double x0, double y0, double x1, double y1) {
+  return std::make_shared<Polygon>(Token{},
+                                   std::vector<Point2D>{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
+}
+
+std::string Save(const std::vector<std::shared_ptr<IObject>>& objects) {
+  std::ostringstream out;
+  {
+    cereal::PortableBinaryOutputArchive archive(out);
+    for (const auto& object : objects) archive(object);
+  }
+  return out.str();
+}
+
+std::vector<std::shared_ptr<IObject>> Load(const std::string& bytes, std::size_t count) {
+  std::istringstream in(bytes);
+  cereal::PortableBinaryInputArchive archive(in);
+  std::vector<std::shared_ptr<IObject>> objects(count);
+  for (auto& object : objects) archive(object);
+  return objects;
+}
+
+std::shared_ptr<SmartTrainDataDatabase> LoadDatabase(const std::string& bytes) {
+  std::istringstream in(bytes);
+  return std::dynamic_pointer_cast<SmartTrainDataDatabase>(
+      Tamrix::Vision::Archiving::LoadObject(in));
+}
+
+TEST(SmartCoreArchive, LabelRecordLayout) {
+  std::shared_ptr<IObject> label = MakeLabel("cat");
+  const std::string expected = Bytes()
+                                   .U8(1)
+                                   .U32(kNewType)
+                                   .Text("Tamrix::Vision::SmartCore::SmartLabel")
+                                   .U32(kNew | 1)
+                                   .U32(1)  // SmartLabel
+                                   .U32(1)  // ChangedEventShareableBase part
+                                   .U32(1)  // ShareableBase part
+                                   .Text("cat")
+                                   .str();
+  EXPECT_EQ(Save({label}), expected);
+}
+
+// A database with one training item without image or assignments.
+Bytes OneItemDatabase(std::uint32_t itemVersion, std::uint8_t trainingByte) {
+  return Bytes()
+      .U8(1)
+      .U32(kNewType)
+      .Text("Tamrix::Vision::SmartCore::SmartTrainDataDatabase")
+      .U32(kNew | 1)
+      .U32(1)  // SmartTrainDataDatabase
+      .U32(1)  // ChangedEventShareableBase part
+      .U32(1)  // ShareableBase part
+      .U32(kExactType)
+      .U32(kNew | 2)
+      .U32(1)  // SmartTrainDataCollection
+      .U32(1)  // its ReadOnlyCollectionBase part
+      .U64(1)  // one item
+      .U32(kExactType)
+      .U32(kNew | 3)
+      .U32(itemVersion)  // SmartTrainData
+      .U32(0)            // no image
+      .U8(trainingByte)
+      .U32(kExactType)
+      .U32(kNew | 4)
+      .U32(1)   // SmartLabelToShapeAssignmentCollection
+      .U32(1)   // its CollectionBase part
+      .U64(0);  // no assignments
+}
+
+TEST(SmartCoreArchive, DatabaseRecordLayout) {
+  auto database = std::make_shared<SmartTrainDataDatabase>(Token{});
+  database->Add(std::make_shared<SmartTrainData>(Token{}, nullptr, true));
+  EXPECT_EQ(Save({database}), OneItemDatabase(1, 1).str());
+  auto loaded = LoadDatabase(OneItemDatabase(1, 0).str());
+  ASSERT_NE(loaded, nullptr);
+  ASSERT_EQ(loaded->TrainingData()->Count(), 1);
+  EXPECT_FALSE(loaded->TrainingData()->Item(0)->IsTraining());
+}
+
+// Two items sharing one image; labels shared by the label collection and the assignments.
+struct Fixture {
+  std::shared_ptr<SmartLabelCollection> labels = std::make_shared<SmartLabelCollection>(Token{});
+  std::shared_ptr<SmartTrainDataDatabase> database =
+      std::make_shared<SmartTrainDataDatabase>(Token{});
+
+  Fixture() {
+    auto cat = MakeLabel("cat");
+    auto dog = MakeLabel("dog");
+    labels->Add(cat);
+    labels->Add(dog);
+    auto image = MakeImage(10, 5);
+    auto first = std::make_shared<SmartTrainData>(Token{}, image, true);
+    first->AddAssignment(cat, MakePolygon(1, 1, 3, 3));
+    first->AddAssignment(dog, MakePolygon(4, 0, 8, 4));
+    auto second = std::make_shared<SmartTrainData>(Token{}, image, false);
+    second->AddAssignment(cat, MakePolygon(0, 0, 2, 2));
+    database->Add(first);
+    database->Add(second);
+  }
+};
+
+struct Loaded {
+  std::shared_ptr<SmartLabelCollection> labels;
+  std::shared_ptr<SmartTrainDataDatabase> database;
+};
+
+Loaded RoundTrip(const Fixture& fixture) {
+  auto objects = Load(Save({fixture.labels, fixture.database}), 2);
+  return {std::dynamic_pointer_cast<SmartLabelCollection>(objects[0]),
+          std::dynamic_pointer_cast<SmartTrainDataDatabase>(objects[1])};
+}
+
+TEST(SmartCoreArchive, DatabaseRoundTripKeepsItemsAssignmentsAndImages) {
+  Fixture fixture;
+  auto loaded = RoundTrip(fixture);
+  ASSERT_NE(loaded.labels, nullptr);
+  ASSERT_NE(loaded.database, nullptr);
+  const auto data = loaded.database->TrainingData();
+  ASSERT_EQ(data->Count(), 2);
+  const auto first = data->Item(0);
+  const auto second = data->Item(1);
+  EXPECT_TRUE(first->IsTraining());
+  EXPECT_FALSE(second->IsTraining());
+  ASSERT_NE(first->Image(), nullptr);
+  EXPECT_EQ(first->Image()->Width(), 10);
+  EXPECT_EQ(first->Image()->Height(), 5);
+  EXPECT_EQ(first->Image(), second->Image()) << "a shared image must load as one image";
+  EXPECT_NE(first->Image(), fixture.database->TrainingData()->Item(0)->Image());
+  ASSERT_EQ(first->Assignments()->Count(), 2);
+  ASSERT_EQ(second->Assignments()->Count(), 1);
+  EXPECT_EQ(first->Assignments()->Item(1)->Label()->Name(), "dog");
+  auto polygon = std::dynamic_pointer_cast<Polygon>(first->Assignments()->Item(1)->Shape());
+  ASSERT_NE(polygon, nullptr);
+  EXPECT_EQ(polygon->Vertices(), (std::vector<Point2D>{{4, 0}, {8, 0}, {8, 4}, {4, 4}}));
+  EXPECT_NO_THROW(loaded.database->Verify());
+}
+
+TEST(SmartCoreArchive, SharedLabelsLoadAsOneObject) {
+  Fixture fixture;
+  auto loaded = RoundTrip(fixture);
+  ASSERT_NE(loaded.labels, nullptr);
+  ASSERT_EQ(loaded.labels->Count(), 2);
+  const auto cat = loaded.labels->Item(0);
+  const auto data = loaded.database->TrainingData();
+  std::shared_ptr<ISmartLabel> asInterface = cat;
+  EXPECT_EQ(data->Item(0)->Assignments()->Item(0)->Label(), asInterface);
+  EXPECT_EQ(data->Item(1)->Assignments()->Item(0)->Label(), asInterface);
+  EXPECT_EQ(data->Item(0)->Assignments()->Item(1)->Label(),
+            std::shared_ptr<ISmartLabel>(loaded.labels->Item(1)));
+  // One object: a rename through the collection shows in every assignment.
+  cat->setName("kitten");
+  EXPECT_EQ(data->Item(1)->Assignments()->Item(0)->Label()->Name(), "kitten");
+}
+
+TEST(SmartCoreArchive, LoadedObjectsRaiseTheirEvents) {
+  Fixture fixture;
+  auto loaded = RoundTrip(fixture);
+  auto database = loaded.database;
+  auto item = database->TrainingData()->Item(0);
+  auto assignment = item->Assignments()->Item(0);
+  FlagRecorder itemFlags(*item);
+  FlagRecorder assignmentFlags(*assignment);
+
+  item->setIsTraining(false);
+  item->AddAssignment(MakeLabel("bird"), MakePolygon(0, 0, 1, 1));
+  EXPECT_EQ(itemFlags.flags, (std::vector<long long>{2, 2}));
+
+  auto polygon = std::dynamic_pointer_cast<Polygon>(assignment->Shape());
+  ASSERT_NE(polygon, nullptr);
+  polygon->setVertex(0, Point2D{0.5, 0.5});
+  EXPECT_EQ(assignmentFlags.flags, (std::vector<long long>{1}));
+
+  int added = 0;
+  database->ItemAddedEvent().Connect(
+      [&](const std::shared_ptr<SmartDatabaseItemsChangedEventArgs>& args) {
+        ++added;
+        EXPECT_EQ(args->Index(), 2);
+      });
+  database->Add(std::make_shared<SmartTrainData>(Token{}, MakeImage()));
+  EXPECT_EQ(added, 1);
+  EXPECT_THROW(database->Add(item), Tamrix::Vision::ArgumentException);
+}
+
+TEST(SmartCoreArchive, LoadingSubscribesOnceToEachShapeAndAssignmentCollection) {
+  Fixture fixture;
+  auto loaded = RoundTrip(fixture);
+  auto item = loaded.database->TrainingData()->Item(0);
+  EXPECT_EQ(item->Assignments()->InsertedItemEvent().SlotCount(), 1u);
+  EXPECT_EQ(item->Assignments()->Item(0)->Shape()->ChangedEvent().SlotCount(), 1u);
+  // Nothing else subscribed to the loaded label or the loaded item.
+  EXPECT_EQ(loaded.labels->Item(0)->ChangedEvent().SlotCount(), 0u);
+  EXPECT_EQ(item->ChangedEvent().SlotCount(), 0u);
+}
+
+TEST(SmartCoreArchive, LoadedItemsDoNotOwnThemselvesThroughTheirSubscriptions) {
+  std::weak_ptr<SmartTrainDataDatabase> weakDatabase;
+  std::weak_ptr<SmartTrainData> weakItem;
+  std::weak_ptr<SmartLabelToShapeAssignment> weakAssignment;
+  {
+    Fixture fixture;
+    auto loaded = RoundTrip(fixture);
+    weakDatabase = loaded.database;
+    weakItem = loaded.database->TrainingData()->Item(0);
+    weakAssignment = loaded.database->TrainingData()->Item(0)->Assignments()->Item(0);
+  }
+  EXPECT_TRUE(weakDatabase.expired());
+  EXPECT_TRUE(weakItem.expired());
+  EXPECT_TRUE(weakAssignment.expired());
+}
+
+TEST(SmartCoreArchive, EveryTruncationFailsCleanly) {
+  Fixture fixture;
+  const std::string full = Save({fixture.database});
+  ASSERT_NE(LoadDatabase(full), nullptr);
+  for (std::size_t cut = 0; cut < full.size(); ++cut) {
+    try {
+      LoadDatabase(full.substr(0, cut));
+      ADD_FAILURE() << "loaded from " << cut << " of " << full.size() << " bytes";
+    } catch (const cereal::Exception&) {
+    } catch (const Tamrix::Vision::VisionException&) {
+    }
+  }
+}
+
+// Hand-made archives that break one rule each, with the message they must fail with.
+struct CorruptCase {
+  const char* name;
+  std::string bytes;
+  const char* message;
+};
+
+class SmartCoreCorruptArchive : public ::testing::TestWithParam<CorruptCase> {};
+
+TEST_P(SmartCoreCorruptArchive, FailsWithAClearMessage) {
+  const auto& param = GetParam();
+  try {
+    LoadDatabase(param.bytes);
+    FAIL() << "no exception";
+  } catch (const std::exception& e) {
+    EXPECT_NE(std::string(e.what()).find(param.message), std::string::npos) << e.what();
+  }
+}
+
+Bytes DatabaseHead() {
+  return Bytes()
+      .U8(1)
+      .U32(kNewType)
+      .Text("Tamrix::Vision::SmartCore::SmartTrainDataDatabase")
+      .U32(kNew | 1)
+      .U32(1)
+      .U32(1)
+      .U32(1);
+}
+
+Bytes CollectionHead(std::uint64_t count) {
+  return DatabaseHead().U32(kExactType).U32(kNew | 2).U32(1).U32(1).U64(count);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SmartCoreCorruptArchive,
+    ::testing::Values(
+        CorruptCase{"TrainingStateByteTwo", OneItemDatabase(1, 2).str(),
+                    "Invalid bool value 2 in archive: expected 0 or 1"},
+        CorruptCase{"NewerItemVersion", OneItemDatabase(2, 1).str(), "SmartTrainData::serialize()"},
+        CorruptCase{"NullTrainingDataCollection", DatabaseHead().U32(0).str(),
+                    "SmartTrainDataDatabase::serialize(): expected a training-data collection, "
+                    "found a null pointer"},
+        CorruptCase{"NullItem", CollectionHead(1).U32(0).str(),
+                    "SmartTrainDataDatabase::serialize(): expected a training item at index 0, "
+                    "found a null pointer"},
+        CorruptCase{
+            "NullAssignmentCollection",
+            CollectionHead(1).U32(kExactType).U32(kNew | 3).U32(1).U32(0).U8(1).U32(0).str(),
+            "SmartTrainData::serialize(): expected an assignment collection, found a null "
+            "pointer"},
+        CorruptCase{"SameItemTwice",
+                    CollectionHead(2)
+                        .U32(kExactType)
+                        .U32(kNew | 3)
+                        .U32(1)
+                        .U32(0)
+                        .U8(1)
+                        .U32(kExactType)
+                        .U32(kNew | 4)
+                        .U32(1)
+                        .U32(1)
+                        .U64(0)
+                        .U32(kExactType)
+                        .U32(3)  // the first item again
+                        .str(),
+                    "SmartTrainDataDatabase::serialize(): the training item at index 1 occurs "
+                    "earlier in the database too"},
+        CorruptCase{"HugeItemCount", CollectionHead(~0ull).U32(kExactType).str(), "Failed to read"},
+        CorruptCase{"HugeLabelNameLength",
+                    Bytes()
+                        .U8(1)
+                        .U32(kNewType)
+                        .Text("Tamrix::Vision::SmartCore::SmartLabel")
+                        .U32(kNew | 1)
+                        .U32(1)
+                        .U32(1)
+                        .U32(1)
+                        .U64(1ull << 62)
+                        .str(),
+                    "Failed to read"}),
+    [](const ::testing::TestParamInfo<CorruptCase>& param) { return param.param.name; });
+
+}  // namespace
