@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "OperatorTestPeer.h"
-#include "interfaces/core/ChangedEventShareableBase.h"
 #include "interfaces/core/Image8Grey.h"
+#include "interfaces/core/RectangleAffine.h"
 #include "interfaces/core/Settings.h"
 
 #ifndef TAMRIX_TEST_MODULE_DIR
@@ -14,33 +14,7 @@
 namespace Tamrix::Testing {
 namespace {
 
-using Tamrix::Vision::BoundingBox;
-using Tamrix::Vision::PixelMask;
 using Token = Tamrix::Vorn::IObject::ObjectCreateAccessToken;
-
-// An axis-aligned box region, enough for the operator's bookkeeping.
-class BoxRegion : public Tamrix::Vision::ChangedEventShareableBase,
-                  public virtual Tamrix::Vision::IRegion {
- public:
-  BoxRegion(double x0, double y0, double x1, double y1)
-      : ChangedEventShareableBase(Token{}), box_{x0, y0, x1, y1} {}
-  BoundingBox Bounds() const override { return box_; }
-  bool IsArea() const override { return true; }
-  bool Contains(double x, double y) const override {
-    return x >= box_.X0 && x <= box_.X1 && y >= box_.Y0 && y <= box_.Y1;
-  }
-  PixelMask Rasterize(int width, int height, double) const override {
-    PixelMask mask(width, height);
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) mask.Set(x, y, Contains(x, y));
-    }
-    return mask;
-  }
-
- private:
-  BoundingBox box_;
-  RTTR_ENABLE(ChangedEventShareableBase, IRegion)
-};
 
 }  // namespace
 
@@ -67,7 +41,8 @@ std::shared_ptr<Tamrix::Vision::SmartCore::SmartTrainData> OperatorTest::Item(
       std::make_shared<Tamrix::Vision::SmartCore::SmartTrainData>(Token{}, image, isTraining);
   double x = 0;
   for (const auto& label : labels) {
-    item->AddAssignment(label, std::make_shared<BoxRegion>(x, 0, x + 1, 3));
+    item->AddAssignment(label, std::make_shared<Tamrix::Vision::RectangleAffine>(
+                                   Token{}, Tamrix::Vision::Point2D{x + 0.5, 1.5}, 1.0, 3.0));
     x += 2;
   }
   return item;

@@ -1,0 +1,74 @@
+// The operator's entry in the reflection registry.
+#include <rttr/registration>
+
+#include "interfaces/core/Settings.h"
+#include "vision/SmartSegmenter/SmartSegmenterOperator"
+
+namespace Tamrix::Vision::SmartSegmenter::detail {
+
+struct OperatorReflection {
+  // The registry's parameterless constructor: shared construction, then final construction.
+  // Converts owning pointers in one direction, sharing ownership; an empty pointer or one that
+  // holds no object of the target type converts to an empty pointer and reports failure.
+  template <typename From, typename To>
+  static void RegisterConversion() {
+    rttr::type::register_converter_func(
+        [](const std::shared_ptr<From>& source, bool& ok) -> std::shared_ptr<To> {
+          std::shared_ptr<To> target = std::dynamic_pointer_cast<To>(source);
+          ok = target != nullptr;
+          return target;
+        });
+  }
+
+  template <typename Base>
+  static void RegisterConversions() {
+    RegisterConversion<SmartSegmenterOperator, Base>();
+    RegisterConversion<Base, SmartSegmenterOperator>();
+  }
+
+  static std::shared_ptr<SmartSegmenterOperator> Create() {
+    auto created =
+        std::make_shared<SmartSegmenterOperator>(Tamrix::Vorn::IObject::ObjectCreateAccessToken{});
+    created->FinalConstruct();
+    return created;
+  }
+};
+
+}  // namespace Tamrix::Vision::SmartSegmenter::detail
+
+RTTR_REGISTRATION {
+  using rttr::metadata;
+  using Tamrix::Vision::SmartSegmenter::SmartSegmenterOperator;
+  using Tamrix::Vorn::TypeRegistration::ClassType;
+  using Tamrix::Vorn::TypeRegistration::PropertyType;
+
+  rttr::registration::class_<SmartSegmenterOperator>(
+      "Tamrix::Vision::SmartSegmenter::SmartSegmenterOperator")(
+      metadata(std::string("LibraryExport"), std::string("Tamrix.Vision.SmartSegmenter")),
+      metadata(std::string("HeaderPath"),
+               std::string("<vision/SmartSegmenter/SmartSegmenterOperator>")),
+      metadata(std::string("ClassType"), ClassType::Concrete))
+      .constructor(&Tamrix::Vision::SmartSegmenter::detail::OperatorReflection::Create)
+      .method("Train", &SmartSegmenterOperator::Train)
+      .method("Retrain", &SmartSegmenterOperator::Retrain)
+      .property("SampleSize", &SmartSegmenterOperator::SampleSize,
+                &SmartSegmenterOperator::setSampleSize)
+      .property_readonly("SmartTrainDataDatabase", &SmartSegmenterOperator::SmartTrainDataDatabase)
+      .property_readonly("Labels", &SmartSegmenterOperator::Labels)
+      .property_readonly("IsDirty", &SmartSegmenterOperator::IsDirty)
+      .property_readonly("SfIsDirty", &SmartSegmenterOperator::SfIsDirty)(
+          metadata(std::string("PropertyAccessorType"), PropertyType::Static))
+      .property_readonly("SfSampleSize", &SmartSegmenterOperator::SfSampleSize)(
+          metadata(std::string("PropertyAccessorType"), PropertyType::Static));
+
+  // The registry's own base-class conversions dereference an empty source, so conversions that
+  // handle it are registered first; the registry keeps the first conversion of each pair.
+  using Tamrix::Vision::SmartSegmenter::detail::OperatorReflection;
+  OperatorReflection::RegisterConversions<Tamrix::Vision::ChangedEventShareableBase>();
+  OperatorReflection::RegisterConversions<Tamrix::Vision::ShareableBase>();
+  OperatorReflection::RegisterConversions<Tamrix::Vorn::IObject>();
+  OperatorReflection::RegisterConversions<Tamrix::Vision::IChangedEvent>();
+  OperatorReflection::RegisterConversions<Tamrix::Vision::SmartCore::ISmartSegmenter>();
+  rttr::type::register_wrapper_converter_for_base_classes<
+      std::shared_ptr<SmartSegmenterOperator>>();
+}
