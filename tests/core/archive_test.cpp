@@ -9,37 +9,14 @@
 #include "interfaces/core/ChangedEventShareableBase.h"
 #include "interfaces/core/Exceptions.h"
 #include "interfaces/core/ObjectArchive.h"
+#include "tests/support/ArchiveBytes.h"
 
 namespace {
 
 using namespace Tamrix::Vision;
 namespace Archiving = Tamrix::Vision::Archiving;
 
-// Builds archive bytes by hand in little-endian order, as this machine writes them.
-class Bytes {
- public:
-  Bytes& U8(std::uint8_t v) {
-    data_.push_back(static_cast<char>(v));
-    return *this;
-  }
-  Bytes& U32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
-    return *this;
-  }
-  Bytes& U64(std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
-    return *this;
-  }
-  Bytes& Text(const std::string& s) {
-    U64(s.size());
-    data_ += s;
-    return *this;
-  }
-  const std::string& str() const { return data_; }
-
- private:
-  std::string data_;
-};
+using Tamrix::Testing::Bytes;
 
 TEST(ObjectArchive, ChangedEventShareableBaseRecordLayout) {
   auto object =

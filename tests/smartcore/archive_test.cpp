@@ -12,6 +12,7 @@
 #include "interfaces/smartcore/SmartLabelCollection.h"
 #include "interfaces/smartcore/SmartTrainDataDatabase.h"
 #include "tests/smartcore/TestObjects.h"
+#include "tests/support/ArchiveBytes.h"
 
 namespace {
 
@@ -21,31 +22,7 @@ using Tamrix::Vision::Point2D;
 using Tamrix::Vision::Polygon;
 using Tamrix::Vorn::IObject;
 
-// Builds archive bytes by hand in little-endian order, as this machine writes them.
-class Bytes {
- public:
-  Bytes& U8(std::uint8_t v) {
-    data_.push_back(static_cast<char>(v));
-    return *this;
-  }
-  Bytes& U32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
-    return *this;
-  }
-  Bytes& U64(std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
-    return *this;
-  }
-  Bytes& Text(const std::string& s) {
-    U64(s.size());
-    data_ += s;
-    return *this;
-  }
-  const std::string& str() const { return data_; }
-
- private:
-  std::string data_;
-};
+using Tamrix::Testing::Bytes;
 
 constexpr std::uint32_t kNewType = 0x80000001;    // first type of the archive, id string follows
 constexpr std::uint32_t kExactType = 0x40000000;  // dynamic type equals the pointer's type

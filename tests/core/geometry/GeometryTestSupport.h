@@ -15,6 +15,7 @@
 #include "interfaces/core/Cereal.h"
 #include "interfaces/core/IChangedEvent.h"
 #include "interfaces/core/PixelMask.h"
+#include "tests/support/ArchiveBytes.h"
 
 namespace GeometryTest {
 
@@ -49,36 +50,7 @@ inline void ExpectMask(const Tamrix::Vision::PixelMask& actual,
   EXPECT_EQ(MaskToText(actual), MaskToText(expected));
 }
 
-// Archive bytes in little-endian order, as this machine writes them.
-class Bytes {
- public:
-  Bytes& U8(std::uint8_t v) {
-    data_.push_back(static_cast<char>(v));
-    return *this;
-  }
-  Bytes& U32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
-    return *this;
-  }
-  Bytes& U64(std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
-    return *this;
-  }
-  Bytes& F64(double v) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &v, sizeof bits);
-    return U64(bits);
-  }
-  Bytes& Text(const std::string& s) {
-    U64(s.size());
-    data_ += s;
-    return *this;
-  }
-  const std::string& str() const { return data_; }
-
- private:
-  std::string data_;
-};
+using Tamrix::Testing::Bytes;
 
 template <class Base>
 std::string Save(const std::shared_ptr<Base>& object) {
