@@ -2,18 +2,19 @@
 // loaded, which the operator does before it reads any segmenter from an archive.
 #include <rttr/registration>
 
-#include "platform/helper/IntensityModel.h"
+#include "platform/helper/ForestModel.h"
 
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::SmartSegmenterHelper::IntensityModel,
-                               "Tamrix::Vision::SmartSegmenterHelper::IntensityModel")
+CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::SmartSegmenterHelper::ForestModel,
+                               "Tamrix::Vision::SmartSegmenterHelper::ForestModel")
 CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::SmartSegmenter::ISegmenterModel,
-                                     Tamrix::Vision::SmartSegmenterHelper::IntensityModel)
+                                     Tamrix::Vision::SmartSegmenterHelper::ForestModel)
 CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::ShareableBase,
-                                     Tamrix::Vision::SmartSegmenterHelper::IntensityModel)
+                                     Tamrix::Vision::SmartSegmenterHelper::ForestModel)
 
 RTTR_REGISTRATION {
-  using Tamrix::Vision::SmartSegmenterHelper::IntensityModel;
-  rttr::registration::class_<IntensityModel>("Tamrix::Vision::SmartSegmenterHelper::IntensityModel")
-      .method("Describe", &IntensityModel::Describe)
-      .property_readonly("Trained", &IntensityModel::Trained);
+  using Tamrix::Vision::SmartSegmenterHelper::ForestModel;
+  rttr::registration::class_<ForestModel>("Tamrix::Vision::SmartSegmenterHelper::ForestModel")
+      .method("Describe", &ForestModel::Describe)
+      .property_readonly("Trained", &ForestModel::Trained)
+      .property_readonly("Seed", &ForestModel::Seed);
 }

@@ -2,7 +2,7 @@
 
 #include "interfaces/core/Exceptions.h"
 #include "interfaces/engine/Segmenter.h"
-#include "platform/helper/IntensityModel.h"
+#include "platform/helper/ForestModel.h"
 
 namespace Tamrix::Vision::SmartSegmenterHelper {
 
@@ -20,7 +20,7 @@ std::shared_ptr<SmartSegmenter::Segmenter> SegmenterAccess::CreateSegmenter(
 std::shared_ptr<SmartSegmenter::ISegmenterModel> SegmenterAccess::CreateModel(
     const std::shared_ptr<SmartCore::ISmartLabel>&) {
   // Every label gets the same kind of model; the label only matters once training starts.
-  return std::make_shared<IntensityModel>(Tamrix::Vorn::IObject::ObjectCreateAccessToken());
+  return std::make_shared<ForestModel>(Tamrix::Vorn::IObject::ObjectCreateAccessToken());
 }
 
 }  // namespace Tamrix::Vision::SmartSegmenterHelper

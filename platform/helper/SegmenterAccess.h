@@ -7,7 +7,7 @@
 
 namespace Tamrix::Vision::SmartSegmenterHelper {
 
-// Makes segmenters with IntensityModel engines. Each segmenter keeps a reference to the access
+// Makes segmenters with ForestModel engines. Each segmenter keeps a reference to the access
 // object that made it. Holds no state of its own, so it is thread-safe.
 class SegmenterAccess final : public SmartSegmenter::ISmartSegmenterAccess,
                               public std::enable_shared_from_this<SegmenterAccess> {

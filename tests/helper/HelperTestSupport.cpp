@@ -1,6 +1,7 @@
 #include "tests/helper/HelperTestSupport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <stdexcept>
 
@@ -56,6 +57,23 @@ std::shared_ptr<Image8Grey> DiscImage(int size, const Disc& disc, int inside, in
     std::uint8_t* row = image->MutableRow(y);
     for (int x = 0; x < size; ++x) {
       const int value = (disc.Contains(x, y) ? inside : outside) + noise.Next(amplitude);
+      row[x] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
+    }
+  }
+  return image;
+}
+
+std::shared_ptr<Image8Grey> TexturedScene(int width, int height, const Disc& disc,
+                                          std::uint32_t seed) {
+  auto image = std::make_shared<Image8Grey>(kToken, width, height);
+  Noise noise(seed);
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = image->MutableRow(y);
+    for (int x = 0; x < width; ++x) {
+      const double stripes = 45.0 * std::sin(2.0 * 3.14159265358979 * x / 6.0);
+      const int value = disc.Contains(x, y)
+                            ? static_cast<int>(std::lround(128.0 + stripes)) + noise.Next(12)
+                            : 128 + noise.Next(25);
       row[x] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
     }
   }

@@ -66,6 +66,11 @@ struct Disc {
 std::shared_ptr<Image8Grey> DiscImage(int size, const Disc& disc, int inside, int outside,
                                       int amplitude, std::uint32_t seed);
 
+// A disc of vertical stripes on a background of fine noise, both of mean 128: only texture tells
+// them apart.
+std::shared_ptr<Image8Grey> TexturedScene(int width, int height, const Disc& disc,
+                                          std::uint32_t seed);
+
 std::shared_ptr<Polygon> Square(double x0, double y0, double x1, double y1);
 
 // A training item of `image` with a square inside the disc assigned to `disc` and two squares of

@@ -23,7 +23,7 @@ TEST(HelperModule, AccessCreatesAnUntrainedSegmenterForTheLabel) {
   ASSERT_NE(segmenter, nullptr);
   EXPECT_EQ(segmenter->Label(), label);
   ASSERT_NE(segmenter->Model(), nullptr);
-  EXPECT_EQ(segmenter->Model()->Describe(), "IntensityModel(untrained)");
+  EXPECT_EQ(segmenter->Model()->Describe(), "ForestModel(untrained)");
 }
 
 TEST(HelperModule, EachSegmenterGetsItsOwnModel) {

@@ -1,0 +1,138 @@
+// The multi-scale filter bank whose responses the helper's forests learn from.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "interfaces/core/ImageInterfaces.h"
+
+namespace Tamrix::Vision::SmartSegmenterHelper::detail {
+
+// Allocates large buffers in huge pages where the system offers them on request: a tile's features
+// and filter planes are tens of megabytes, and faulting fresh memory in page by page costs more
+// than computing it. Freed large blocks are therefore kept (up to a fixed budget) and handed out
+// again for a request of the same rounded size. Thread-safe.
+void* AllocateLarge(std::size_t bytes);
+// `bytes` must be the size `pointer` was allocated with.
+void FreeLarge(void* pointer, std::size_t bytes);
+// Bytes held by freed blocks kept for reuse; for diagnostics and tests.
+std::size_t PooledLargeBytes();
+
+// Elements are default-initialised: every user overwrites each value before reading it, and
+// zeroing tens of megabytes first would cost as much as filling them.
+template <class T>
+struct LargeBufferAllocator {
+  using value_type = T;
+  LargeBufferAllocator() = default;
+  template <class U>
+  LargeBufferAllocator(const LargeBufferAllocator<U>&) {}
+  T* allocate(std::size_t n) { return static_cast<T*>(AllocateLarge(n * sizeof(T))); }
+  void deallocate(T* pointer, std::size_t n) { FreeLarge(pointer, n * sizeof(T)); }
+  template <class U>
+  void construct(U* pointer) {
+    ::new (static_cast<void*>(pointer)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* pointer, Args&&... args) {
+    ::new (static_cast<void*>(pointer)) U(std::forward<Args>(args)...);
+  }
+  template <class U>
+  bool operator==(const LargeBufferAllocator<U>&) const {
+    return true;
+  }
+  template <class U>
+  bool operator!=(const LargeBufferAllocator<U>&) const {
+    return false;
+  }
+};
+
+using FloatBuffer = std::vector<float, LargeBufferAllocator<float>>;
+
+// Largest sample size honoured; larger ones are treated as this one.
+constexpr double kMaxSampleSize = 32.0;
+
+// Which filters run at which scales for one sample size and channel count.
+//
+// The sample size is the largest Gaussian scale (sigma, in pixels) of the bank. The scales are
+// sampleSize, sampleSize / 2, sampleSize / 4, ... down to the last one of at least 1 pixel (a
+// sample size below 1 gives that one scale). Sample size 0 gives no scale: the pixel's own value
+// is the only feature. Every scale s also uses the integration scale 2 s.
+//
+// Features per channel, in this order: the pixel's value; then for each scale s, ascending:
+//   0 smoothed value            G_s * I
+//   1 gradient magnitude        |grad(G_s * I)| (central differences)
+//   2 Laplacian of Gaussian     Ixx + Iyy of G_s * I (second differences)
+//   3, 4 Hessian eigenvalues    larger, smaller of [[Ixx, Ixy], [Ixy, Iyy]] of G_s * I
+//   5 difference of Gaussians   G_s/2 * I - G_s * I
+//   6, 7 structure tensor       larger, smaller eigenvalue of G_2s * (grad grad^T of G_s * I)
+//   8 local energy              G_2s * (I - G_s * I)^2
+// Channels follow one another (colour images: red, green, blue). The (channel, scale) blocks are
+// computed on parallel threads; the values do not depend on it. Images are mirrored at their
+// borders (reflection about the edge pixel), so a pixel's features do not depend on how the image
+// is cut into tiles.
+class FeatureLayout {
+ public:
+  // Throws ArgumentException for a sample size that is negative or not a number, or a channel
+  // count outside 1..3.
+  FeatureLayout(double sampleSize, int channelCount);
+
+  static constexpr int kPerScale = 9;
+
+  double SampleSize() const { return sampleSize_; }
+  int ChannelCount() const { return channelCount_; }
+  const std::vector<double>& Scales() const { return scales_; }
+  int PerChannel() const { return 1 + kPerScale * static_cast<int>(scales_.size()); }
+  int Count() const { return channelCount_ * PerChannel(); }
+  // How far, in pixels, a feature looks from its pixel.
+  int Halo() const { return halo_; }
+
+  bool operator==(const FeatureLayout& other) const {
+    return sampleSize_ == other.sampleSize_ && channelCount_ == other.channelCount_;
+  }
+
+ private:
+  double sampleSize_;
+  int channelCount_;
+  std::vector<double> scales_;
+  int halo_ = 0;
+};
+
+// Radius of the sampled Gaussian kernel of scale `sigma`: ceil(3 sigma), at least 1.
+int GaussianRadius(double sigma);
+// The normalised weights w[0..radius] of a symmetric Gaussian kernel (w[k] weighs offsets +-k).
+std::vector<float> GaussianWeights(double sigma);
+
+// A rectangle of pixels of an image.
+struct TileRect {
+  int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const TileRect& o) const {
+    return x == o.x && y == o.y && width == o.width && height == o.height;
+  }
+};
+
+// The features of the pixels of one rectangle, pixel-major: feature f of pixel (x, y) of the image
+// is values[((y - rect.y) * rect.width + (x - rect.x)) * count + f].
+struct TileFeatures {
+  TileRect rect;
+  int count = 0;
+  FloatBuffer values;
+
+  const float* Pixel(int x, int y) const {
+    return values.data() + (static_cast<std::size_t>(y - rect.y) * rect.width + (x - rect.x)) *
+                               static_cast<std::size_t>(count);
+  }
+  std::size_t Bytes() const { return values.size() * sizeof(float); }
+};
+
+// Computes the features of the pixels of `rect` (which lies inside `image`). Only reads `image`.
+// Throws VisionException when the image's channel count differs from the layout's.
+TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
+                                 const FeatureLayout& layout);
+
+// The rectangles, at most tileSize x tileSize, that cover a width x height image row by row.
+std::vector<TileRect> TileGrid(int width, int height, int tileSize);
+
+}  // namespace Tamrix::Vision::SmartSegmenterHelper::detail

@@ -1,0 +1,130 @@
+#include "platform/helper/FeatureCache.h"
+
+#include "interfaces/core/ShareableBase.h"
+
+namespace Tamrix::Vision::SmartSegmenterHelper::detail {
+
+namespace {
+
+bool SameOwner(const std::weak_ptr<const void>& a, const std::weak_ptr<const void>& b) {
+  return !a.owner_before(b) && !b.owner_before(a);
+}
+
+std::weak_ptr<const void> OwnerOf(const IImage& image) {
+  const auto* shareable = dynamic_cast<const ShareableBase*>(&image);
+  if (shareable == nullptr) return {};
+  return std::weak_ptr<const void>(shareable->weak_from_this().lock());
+}
+
+}  // namespace
+
+FeatureCache::FeatureCache(std::size_t byteBudget) : budget_(byteBudget) {}
+
+FeatureCache& FeatureCache::Shared() {
+  static FeatureCache cache(std::size_t{512} << 20);
+  return cache;
+}
+
+std::uint64_t FeatureCache::ComputedTiles() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return computed_;
+}
+
+std::size_t FeatureCache::CachedBytes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return bytes_;
+}
+
+void FeatureCache::EvictLocked(std::uint64_t keep) {
+  while (bytes_ > budget_) {
+    auto oldest = entries_.end();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+      if (!it->ready || it->id == keep) continue;
+      if (oldest == entries_.end() || it->lastUse < oldest->lastUse) oldest = it;
+    }
+    if (oldest == entries_.end()) return;
+    bytes_ -= oldest->bytes;
+    entries_.erase(oldest);
+  }
+}
+
+std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const TileRect& rect,
+                                                      const FeatureLayout& layout) {
+  const std::weak_ptr<const void> owner = OwnerOf(image);
+  if (owner.expired()) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++computed_;
+    }
+    return std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
+  }
+  const std::uint64_t generation = image.PixelGeneration();
+  std::promise<std::shared_ptr<const TileFeatures>> promise;
+  std::uint64_t mine = 0;
+  std::shared_future<std::shared_ptr<const TileFeatures>> pending;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = entries_.begin(); it != entries_.end();) {
+      if (it->owner.expired()) {
+        bytes_ -= it->bytes;
+        it = entries_.erase(it);
+        continue;
+      }
+      if (!pending.valid() && it->image == &image && SameOwner(it->owner, owner) &&
+          it->generation == generation && it->sampleSize == layout.SampleSize() &&
+          it->channelCount == layout.ChannelCount() && it->rect == rect) {
+        it->lastUse = ++clock_;
+        pending = it->features;
+      }
+      ++it;
+    }
+    if (!pending.valid()) {
+      Entry entry;
+      entry.owner = owner;
+      entry.image = &image;
+      entry.generation = generation;
+      entry.sampleSize = layout.SampleSize();
+      entry.channelCount = layout.ChannelCount();
+      entry.rect = rect;
+      entry.features = promise.get_future().share();
+      entry.lastUse = ++clock_;
+      entry.id = entry.lastUse;
+      mine = entry.id;
+      entries_.push_back(std::move(entry));
+      ++computed_;
+    }
+  }
+  // Waiting happens outside the lock, so that the tile's computer can store it.
+  if (pending.valid()) return pending.get();
+  std::shared_ptr<const TileFeatures> features;
+  try {
+    features = std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
+  } catch (...) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (it->id == mine) {
+          entries_.erase(it);
+          break;
+        }
+      }
+    }
+    promise.set_exception(std::current_exception());
+    throw;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& entry : entries_) {
+      if (entry.id != mine) continue;
+      entry.ready = true;
+      entry.bytes = features->Bytes();
+      bytes_ += entry.bytes;
+      EvictLocked(entry.id);
+      break;
+    }
+  }
+  promise.set_value(features);
+  return features;
+}
+
+}  // namespace Tamrix::Vision::SmartSegmenterHelper::detail

@@ -1,0 +1,65 @@
+// Tile features shared by the segmenters that look at the same image.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <future>
+#include <list>
+#include <memory>
+#include <mutex>
+
+#include "interfaces/core/ImageInterfaces.h"
+#include "platform/helper/FeatureBank.h"
+
+namespace Tamrix::Vision::SmartSegmenterHelper::detail {
+
+// Keeps recently computed tile features, keyed by the image object, its pixel generation, the
+// feature layout and the tile. The segmenters of one operator run on the same image at the same
+// time, one per label; the first to ask for a tile computes it while the others wait for it, so
+// each tile is computed once per image and not once per label. Entries of images that no longer
+// exist are dropped; the least recently used entries go when the budget is exceeded (an entry
+// larger than the budget is still handed out, and goes when the next one arrives). Only images
+// owned through std::shared_ptr are cached: for others there is no way to tell a new image at the
+// same address from the old one. Thread-safe.
+class FeatureCache {
+ public:
+  explicit FeatureCache(std::size_t byteBudget);
+
+  // The cache of the module, with a budget of 512 MiB.
+  static FeatureCache& Shared();
+
+  // The features of `rect` of `image`, computed by ComputeTileFeatures unless cached. Exceptions
+  // of the computation reach every caller waiting for it, and nothing is cached.
+  std::shared_ptr<const TileFeatures> Get(const IImage& image, const TileRect& rect,
+                                          const FeatureLayout& layout);
+
+  // Tiles computed so far (cached or not); for diagnostics and tests.
+  std::uint64_t ComputedTiles() const;
+  std::size_t CachedBytes() const;
+
+ private:
+  struct Entry {
+    std::weak_ptr<const void> owner;
+    const IImage* image = nullptr;
+    std::uint64_t generation = 0;
+    double sampleSize = 0.0;
+    int channelCount = 0;
+    TileRect rect;
+    std::shared_future<std::shared_ptr<const TileFeatures>> features;
+    std::size_t bytes = 0;
+    bool ready = false;
+    std::uint64_t lastUse = 0;
+    std::uint64_t id = 0;
+  };
+
+  void EvictLocked(std::uint64_t keep);
+
+  const std::size_t budget_;
+  mutable std::mutex mutex_;
+  std::list<Entry> entries_;
+  std::size_t bytes_ = 0;
+  std::uint64_t clock_ = 0;
+  std::uint64_t computed_ = 0;
+};
+
+}  // namespace Tamrix::Vision::SmartSegmenterHelper::detail

@@ -1,0 +1,270 @@
+#include "platform/helper/Segmentation.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "interfaces/core/GraphicInterfaces.h"
+#include "interfaces/smartcore/SmartTrainData.h"
+#include "platform/helper/FeatureCache.h"
+
+namespace Tamrix::Vision::SmartSegmenterHelper::detail {
+
+namespace {
+
+constexpr std::uint64_t kHashStart = 0x84222325CBF29CE4ULL;
+
+std::uint64_t Combine(std::uint64_t hash, std::uint64_t value) {
+  return Mix(hash ^ Mix(value + 0x632BE59BD9B4E019ULL));
+}
+
+std::uint64_t HashBytes(std::uint64_t hash, const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes + i, 8);
+    hash = Combine(hash, word);
+  }
+  std::uint64_t tail = size - i;
+  for (; i < size; ++i) tail = (tail << 8) | bytes[i];
+  return Combine(hash, tail);
+}
+
+void Unite(PixelMask& target, const PixelMask& shape) {
+  if (shape.Width() != target.Width() || shape.Height() != target.Height()) {
+    for (int y = 0; y < shape.Height(); ++y) {
+      for (int x = 0; x < shape.Width(); ++x) {
+        if (shape.At(x, y)) target.Set(x, y);
+      }
+    }
+    return;
+  }
+  auto& bits = target.Data();
+  const auto& add = shape.Data();
+  for (std::size_t i = 0; i < bits.size(); ++i) bits[i] = bits[i] | add[i];
+}
+
+}  // namespace
+
+LabelMasks RasterizeLabelMasks(const SmartCore::SmartTrainData& item, int width, int height,
+                               const std::string& labelName) {
+  LabelMasks masks{PixelMask(width, height), PixelMask(width, height)};
+  const auto assignments = item.Assignments();
+  if (!assignments) return masks;
+  for (const auto& assignment : *assignments) {
+    if (!assignment) continue;
+    const auto label = assignment->Label();
+    const auto shape = assignment->Shape();
+    if (!label || !shape) continue;
+    const double stroke = shape->IsArea() ? 0.0 : kCurveStrokeWidth;
+    Unite(label->Name() == labelName ? masks.positive : masks.negative,
+          shape->Rasterize(width, height, stroke));
+  }
+  return masks;
+}
+
+std::uint64_t ImageFingerprint(const IImage& image) {
+  const int width = image.Width();
+  const int height = image.Height();
+  std::uint64_t hash = Combine(kHashStart, static_cast<std::uint64_t>(width));
+  hash = Combine(hash, static_cast<std::uint64_t>(height));
+  hash = Combine(hash, static_cast<std::uint64_t>(image.Format()));
+  const auto* grey8 = dynamic_cast<const IImage8GreyData*>(&image);
+  const auto* grey16 = dynamic_cast<const IImage16GreyData*>(&image);
+  const auto* colour = dynamic_cast<const IImage24PlanarColorData*>(&image);
+  const PixelFormat format = image.Format();
+  const auto w = static_cast<std::size_t>(width);
+  for (int c = 0; c < image.ChannelCount(); ++c) {
+    for (int y = 0; y < height; ++y) {
+      if (grey8 != nullptr && format == PixelFormat::Grey8) {
+        hash = HashBytes(hash, grey8->Row(y), w);
+      } else if (grey16 != nullptr && format == PixelFormat::Grey16) {
+        hash = HashBytes(hash, grey16->Row(y), w * 2);
+      } else if (colour != nullptr && format == PixelFormat::PlanarColor24) {
+        hash = HashBytes(hash, colour->Row(c, y), w);
+      } else {
+        for (int x = 0; x < width; ++x) {
+          const double value = image.Value(x, y, c);
+          hash = HashBytes(hash, &value, sizeof value);
+        }
+      }
+    }
+  }
+  return hash;
+}
+
+std::uint64_t ItemFingerprint(std::uint64_t imageFingerprint, const LabelMasks& masks) {
+  std::uint64_t hash = Combine(imageFingerprint, 1);
+  hash = HashBytes(hash, masks.positive.Data().data(), masks.positive.Data().size());
+  hash = Combine(hash, 2);
+  return HashBytes(hash, masks.negative.Data().data(), masks.negative.Data().size());
+}
+
+std::vector<std::size_t> ChooseSamples(const PixelMask& mask, std::size_t cap, std::uint64_t seed,
+                                       std::uint64_t fingerprint) {
+  std::vector<std::size_t> chosen;
+  const auto& bits = mask.Data();
+  for (std::size_t i = 0; i < bits.size(); ++i) {
+    if (bits[i]) chosen.push_back(i);
+  }
+  if (chosen.size() <= cap) return chosen;
+  // The pixels with the smallest keys win: a seeded, order-free choice.
+  const std::uint64_t base = Mix(seed ^ Mix(fingerprint));
+  std::vector<std::pair<std::uint64_t, std::size_t>> keyed;
+  keyed.reserve(chosen.size());
+  for (std::size_t i : chosen) keyed.emplace_back(Mix(base + i), i);
+  std::nth_element(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(cap), keyed.end());
+  chosen.clear();
+  for (std::size_t k = 0; k < cap; ++k) chosen.push_back(keyed[k].second);
+  std::sort(chosen.begin(), chosen.end());
+  return chosen;
+}
+
+SampleMatrix SampleItem(const IImage& image, const LabelMasks& masks, const FeatureLayout& layout,
+                        std::uint64_t seed, std::uint64_t fingerprint, FeatureCache* cache) {
+  const std::vector<std::size_t> positives =
+      ChooseSamples(masks.positive, kMaxSamplesPerClass, seed, fingerprint);
+  const std::vector<std::size_t> negatives =
+      ChooseSamples(masks.negative, kMaxSamplesPerClass, seed + 1, fingerprint);
+  SampleMatrix samples;
+  samples.featureCount = layout.Count();
+  const std::size_t total = positives.size() + negatives.size();
+  samples.values.resize(total * static_cast<std::size_t>(samples.featureCount));
+  samples.positive.assign(positives.size(), 1);
+  samples.positive.resize(total, 0);
+  if (total == 0) return samples;
+  const int width = image.Width();
+  const auto count = static_cast<std::size_t>(samples.featureCount);
+  // Tile by tile, so that only one tile's features are held (or shared through the cache).
+  for (const TileRect& rect : TileGrid(width, image.Height(), kTileSize)) {
+    std::shared_ptr<const TileFeatures> tile;
+    const auto take = [&](const std::vector<std::size_t>& pixels, std::size_t row) {
+      for (std::size_t index : pixels) {
+        const int x = static_cast<int>(index % static_cast<std::size_t>(width));
+        const int y = static_cast<int>(index / static_cast<std::size_t>(width));
+        if (x >= rect.x && x < rect.x + rect.width && y >= rect.y && y < rect.y + rect.height) {
+          if (!tile) {
+            tile = cache != nullptr ? cache->Get(image, rect, layout)
+                                    : std::make_shared<const TileFeatures>(
+                                          ComputeTileFeatures(image, rect, layout));
+          }
+          std::copy(tile->Pixel(x, y), tile->Pixel(x, y) + count,
+                    samples.values.begin() + static_cast<std::ptrdiff_t>(row * count));
+        }
+        ++row;
+      }
+    };
+    take(positives, 0);
+    take(negatives, positives.size());
+  }
+  return samples;
+}
+
+std::vector<float> ClassifyImage(const RandomForest& forest, const IImage& image,
+                                 const PixelMask* inside, const FeatureLayout& layout, int tileSize,
+                                 FeatureCache* cache) {
+  const int width = image.Width();
+  const int height = image.Height();
+  std::vector<float> probabilities(static_cast<std::size_t>(width) * height, 0.0f);
+  if (forest.Empty()) return probabilities;
+  std::vector<float> row;
+  for (const TileRect& rect : TileGrid(width, height, tileSize)) {
+    if (inside != nullptr) {
+      bool any = false;
+      for (int y = rect.y; y < rect.y + rect.height && !any; ++y) {
+        for (int x = rect.x; x < rect.x + rect.width && !any; ++x) any = inside->At(x, y);
+      }
+      if (!any) continue;
+    }
+    const std::shared_ptr<const TileFeatures> tile =
+        cache != nullptr && tileSize == kTileSize
+            ? cache->Get(image, rect, layout)
+            : std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
+    row.resize(static_cast<std::size_t>(rect.width));
+    for (int y = rect.y; y < rect.y + rect.height; ++y) {
+      float* out = probabilities.data() + static_cast<std::size_t>(y) * width + rect.x;
+      if (inside == nullptr) {
+        forest.PredictRows(tile->Pixel(rect.x, y), static_cast<std::size_t>(rect.width), out);
+        continue;
+      }
+      for (int x = rect.x; x < rect.x + rect.width; ++x) {
+        if (inside->At(x, y)) out[x - rect.x] = forest.Predict(tile->Pixel(x, y));
+      }
+    }
+  }
+  return probabilities;
+}
+
+namespace {
+
+// Separable Gaussian of a width x height plane, offsets clamped to the plane's edge.
+void GaussianPlane(std::vector<float>& plane, int width, int height, const std::vector<float>& w) {
+  const int radius = static_cast<int>(w.size()) - 1;
+  std::vector<float> pass(plane.size());
+  const auto row = [width](std::vector<float>& p, int y) {
+    return p.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+  };
+  for (int y = 0; y < height; ++y) {
+    float* target = row(pass, y);
+    const float* centre = row(plane, y);
+    for (int x = 0; x < width; ++x) target[x] = w[0] * centre[x];
+    for (int k = 1; k <= radius; ++k) {
+      const float* above = row(plane, std::max(0, y - k));
+      const float* below = row(plane, std::min(height - 1, y + k));
+      const float weight = w[static_cast<std::size_t>(k)];
+      for (int x = 0; x < width; ++x) target[x] += weight * (above[x] + below[x]);
+    }
+  }
+  const int first = std::min(radius, width);
+  const int last = std::max(first, width - radius);
+  for (int y = 0; y < height; ++y) {
+    const float* source = row(pass, y);
+    float* target = row(plane, y);
+    for (int x = 0; x < width; ++x) target[x] = w[0] * source[x];
+    for (int k = 1; k <= radius; ++k) {
+      const float weight = w[static_cast<std::size_t>(k)];
+      for (int x = 0; x < first; ++x) {
+        target[x] += weight * (source[std::max(0, x - k)] + source[std::min(width - 1, x + k)]);
+      }
+      for (int x = first; x < last; ++x) target[x] += weight * (source[x - k] + source[x + k]);
+      for (int x = last; x < width; ++x) {
+        target[x] += weight * (source[std::max(0, x - k)] + source[std::min(width - 1, x + k)]);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void SmoothProbabilities(std::vector<float>& probabilities, int width, int height,
+                         const PixelMask* inside, double sigma) {
+  if (!(sigma > 0.0) || probabilities.empty()) return;
+  const std::vector<float> w = GaussianWeights(sigma);
+  if (inside == nullptr) {
+    // Every pixel weighs 1, so each blurred weight is the same sum of the same terms, wherever
+    // the pixel lies: computed once, in the order GaussianPlane adds them.
+    const auto pass = [&w](float value) {
+      float sum = w[0] * value;
+      for (std::size_t k = 1; k < w.size(); ++k) sum += w[k] * (value + value);
+      return sum;
+    };
+    const float weight = pass(pass(1.0f));
+    GaussianPlane(probabilities, width, height, w);
+    for (float& p : probabilities) p = weight > 0.0f ? std::clamp(p / weight, 0.0f, 1.0f) : 0.0f;
+    return;
+  }
+  std::vector<float> weight(probabilities.size(), 1.0f);
+  for (std::size_t i = 0; i < weight.size(); ++i) {
+    weight[i] = inside->Data()[i] ? 1.0f : 0.0f;
+    probabilities[i] *= weight[i];
+  }
+  GaussianPlane(probabilities, width, height, w);
+  GaussianPlane(weight, width, height, w);
+  for (std::size_t i = 0; i < probabilities.size(); ++i) {
+    const bool in = inside->Data()[i] != 0;
+    probabilities[i] =
+        in && weight[i] > 0.0f ? std::clamp(probabilities[i] / weight[i], 0.0f, 1.0f) : 0.0f;
+  }
+}
+
+}  // namespace Tamrix::Vision::SmartSegmenterHelper::detail

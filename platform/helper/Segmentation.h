@@ -1,0 +1,74 @@
+// What the forest model does with images: draws training samples from items and classifies
+// images tile by tile.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "interfaces/core/ImageInterfaces.h"
+#include "interfaces/core/PixelMask.h"
+#include "platform/helper/FeatureBank.h"
+#include "platform/helper/RandomForest.h"
+
+namespace Tamrix::Vision::SmartCore {
+class SmartTrainData;
+}  // namespace Tamrix::Vision::SmartCore
+
+namespace Tamrix::Vision::SmartSegmenterHelper::detail {
+
+class FeatureCache;
+
+// Side of the square tiles in which images are processed. Peak memory grows with the tile (its
+// features and the filter planes of its halo), not with the image.
+constexpr int kTileSize = 512;
+// Width in pixels of the stroke that stands for a curve (a shape that is not an area), like a
+// brush scribble.
+constexpr double kCurveStrokeWidth = 3.0;
+// Most samples drawn per class (label / other labels) from one training item.
+constexpr std::size_t kMaxSamplesPerClass = 4096;
+
+// The pixels of one item that teach a label: those of its shapes (positive) and those of the
+// shapes of other labels (negative). A pixel under shapes of both counts for both.
+struct LabelMasks {
+  PixelMask positive;
+  PixelMask negative;
+};
+
+// Rasterizes the item's assignments onto a width x height grid. Areas give their inside, curves a
+// stroke kCurveStrokeWidth wide. Assignments without a label or a shape are skipped.
+LabelMasks RasterizeLabelMasks(const SmartCore::SmartTrainData& item, int width, int height,
+                               const std::string& labelName);
+
+// A hash of the image's size, format and pixel values.
+std::uint64_t ImageFingerprint(const IImage& image);
+// A hash of an image fingerprint and the masks: equal content gives equal fingerprints, whatever
+// the objects holding it.
+std::uint64_t ItemFingerprint(std::uint64_t imageFingerprint, const LabelMasks& masks);
+
+// At most `cap` raster indices of the set pixels of `mask`, ascending. Which ones are taken depends
+// only on the seed, the fingerprint and the mask, not on the order of items.
+std::vector<std::size_t> ChooseSamples(const PixelMask& mask, std::size_t cap, std::uint64_t seed,
+                                       std::uint64_t fingerprint);
+
+// The samples one item gives: features of the chosen pixels, positives first. Tiles come from
+// `cache` when given.
+SampleMatrix SampleItem(const IImage& image, const LabelMasks& masks, const FeatureLayout& layout,
+                        std::uint64_t seed, std::uint64_t fingerprint, FeatureCache* cache);
+
+// The forest's probability for every pixel of `image` (raster order), classified in tiles of
+// tileSize x tileSize. With `inside`, pixels outside it stay 0 and tiles without any inside pixel
+// are skipped. Tiles come from `cache` when given and tileSize is kTileSize.
+std::vector<float> ClassifyImage(const RandomForest& forest, const IImage& image,
+                                 const PixelMask* inside, const FeatureLayout& layout, int tileSize,
+                                 FeatureCache* cache);
+
+// Smooths a probability map in place with a Gaussian of scale `sigma` (no change for sigma 0),
+// averaging only over the pixels of `inside` (all pixels when null), so that nothing leaks in
+// from pixels that were not classified; pixels outside stay 0. Neighbouring pixels of one texture
+// agree far more often than single pixels, so this removes speckle that no per-pixel classifier
+// avoids.
+void SmoothProbabilities(std::vector<float>& probabilities, int width, int height,
+                         const PixelMask* inside, double sigma);
+
+}  // namespace Tamrix::Vision::SmartSegmenterHelper::detail

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "interfaces/core/Image8Grey.h"
+#include "platform/helper/FeatureCache.h"
+
+namespace {
+
+using namespace Tamrix::Vision;
+using namespace Tamrix::Vision::SmartSegmenterHelper::detail;
+
+const Tamrix::Vorn::IObject::ObjectCreateAccessToken kToken;
+
+std::shared_ptr<Image8Grey> Ramp(int size) {
+  auto image = std::make_shared<Image8Grey>(kToken, size, size);
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) image->MutableRow(y)[x] = static_cast<std::uint8_t>(x + y);
+  }
+  return image;
+}
+
+TEST(FeatureCache, ConcurrentRequestsForOneTileComputeItOnce) {
+  FeatureCache cache(std::size_t{64} << 20);
+  const auto image = Ramp(96);
+  const FeatureLayout layout(4.0, 1);
+  const TileRect rect{0, 0, 96, 96};
+  std::vector<std::shared_ptr<const TileFeatures>> got(6);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < got.size(); ++t) {
+    threads.emplace_back([&, t] { got[t] = cache.Get(*image, rect, layout); });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(cache.ComputedTiles(), 1u);
+  for (const auto& features : got) EXPECT_EQ(features, got[0]);
+  EXPECT_EQ(got[0]->values, ComputeTileFeatures(*image, rect, layout).values);
+}
+
+TEST(FeatureCache, ChangedPixelsLayoutsOrTilesAreComputedAnew) {
+  FeatureCache cache(std::size_t{64} << 20);
+  const auto image = Ramp(40);
+  const FeatureLayout layout(2.0, 1);
+  const auto before = cache.Get(*image, TileRect{0, 0, 40, 40}, layout);
+  EXPECT_EQ(cache.Get(*image, TileRect{0, 0, 40, 40}, layout), before);
+  EXPECT_EQ(cache.ComputedTiles(), 1u);
+
+  cache.Get(*image, TileRect{0, 0, 20, 40}, layout);
+  cache.Get(*image, TileRect{0, 0, 40, 40}, FeatureLayout(1.0, 1));
+  EXPECT_EQ(cache.ComputedTiles(), 3u);
+
+  image->MutableRow(5)[5] = 250;  // counts as a change of the pixels
+  const auto after = cache.Get(*image, TileRect{0, 0, 40, 40}, layout);
+  EXPECT_EQ(cache.ComputedTiles(), 4u);
+  EXPECT_EQ(after->Pixel(5, 5)[0], 250.0f);
+  EXPECT_EQ(before->Pixel(5, 5)[0], 10.0f);
+}
+
+TEST(FeatureCache, AnotherImageWithEqualPixelsIsNotConfusedWithTheFirst) {
+  FeatureCache cache(std::size_t{64} << 20);
+  const FeatureLayout layout(1.0, 1);
+  const auto first = Ramp(16);
+  const auto second = Ramp(16);
+  second->MutableRow(0)[0] = 99;
+  cache.Get(*first, TileRect{0, 0, 16, 16}, layout);
+  EXPECT_EQ(cache.Get(*second, TileRect{0, 0, 16, 16}, layout)->Pixel(0, 0)[0], 99.0f);
+  EXPECT_EQ(cache.ComputedTiles(), 2u);
+}
+
+TEST(FeatureCache, KeepsWithinItsBudgetAndForgetsDestroyedImages) {
+  const FeatureLayout layout(1.0, 1);  // 10 features: 40 bytes a pixel
+  const std::size_t tileBytes = 32 * 32 * 40;
+  FeatureCache cache(2 * tileBytes + tileBytes / 2);
+  auto image = Ramp(96);
+  for (int x = 0; x < 96; x += 32) cache.Get(*image, TileRect{x, 0, 32, 32}, layout);
+  EXPECT_EQ(cache.CachedBytes(), 2 * tileBytes);
+  // The least recently used tile (x = 0) went; the last two are still there.
+  cache.Get(*image, TileRect{64, 0, 32, 32}, layout);
+  cache.Get(*image, TileRect{32, 0, 32, 32}, layout);
+  EXPECT_EQ(cache.ComputedTiles(), 3u);
+  cache.Get(*image, TileRect{0, 0, 32, 32}, layout);
+  EXPECT_EQ(cache.ComputedTiles(), 4u);
+
+  image.reset();
+  auto other = Ramp(8);
+  cache.Get(*other, TileRect{0, 0, 8, 8}, layout);
+  EXPECT_EQ(cache.CachedBytes(), 8u * 8u * 40u);
+}
+
+TEST(FeatureCache, ImagesNotOwnedBySharedPointersAreNeverCached) {
+  FeatureCache cache(std::size_t{64} << 20);
+  Image8Grey image(kToken, 8, 8);
+  const FeatureLayout layout(1.0, 1);
+  cache.Get(image, TileRect{0, 0, 8, 8}, layout);
+  cache.Get(image, TileRect{0, 0, 8, 8}, layout);
+  EXPECT_EQ(cache.ComputedTiles(), 2u);
+  EXPECT_EQ(cache.CachedBytes(), 0u);
+}
+
+}  // namespace
