@@ -1,7 +1,14 @@
 // The operator's entry in the reflection registry.
 #include <rttr/registration>
 
+#include <string>
+#include <vector>
+
 #include "interfaces/core/Settings.h"
+#include "interfaces/engine/ISegmenterModel.h"
+#include "interfaces/smartcore/ISmartLabel.h"
+#include "vision/SmartSegmenter/ModelDescriptions.h"
+#include "vision/SmartSegmenter/OperatorBinding.h"
 #include "vision/SmartSegmenter/SmartSegmenterOperator"
 
 namespace Tamrix::Vision::SmartSegmenter::detail {
@@ -26,6 +33,19 @@ struct OperatorReflection {
     RegisterConversion<Base, SmartSegmenterOperator>();
   }
 
+  // The diagnostics of ModelDescriptions.h read the binding through this friend of the operator.
+  static std::vector<std::string> DescribeModels(const SmartSegmenterOperator& segmenterOperator) {
+    std::vector<std::string> lines;
+    if (!segmenterOperator.impl_) return lines;
+    for (const auto& segmenter : *segmenterOperator.impl_->segmenters) {
+      const auto label = segmenter->Label();
+      const auto model = segmenter->Model();
+      lines.push_back((label ? label->Name() : std::string("?")) + ": " +
+                      (model ? model->Describe() : std::string("no model")));
+    }
+    return lines;
+  }
+
   static std::shared_ptr<SmartSegmenterOperator> Create() {
     auto created =
         std::make_shared<SmartSegmenterOperator>(Tamrix::Vorn::IObject::ObjectCreateAccessToken{});
@@ -35,6 +55,14 @@ struct OperatorReflection {
 };
 
 }  // namespace Tamrix::Vision::SmartSegmenter::detail
+
+namespace Tamrix::Vision::SmartSegmenter {
+
+std::vector<std::string> DescribeModels(const SmartSegmenterOperator& segmenterOperator) {
+  return detail::OperatorReflection::DescribeModels(segmenterOperator);
+}
+
+}  // namespace Tamrix::Vision::SmartSegmenter
 
 RTTR_REGISTRATION {
   using rttr::metadata;
