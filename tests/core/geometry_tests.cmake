@@ -2,8 +2,7 @@
 tamrix_test(
   NAME core_geometry_test
   SRCS
-    geometry/area_raster_test.cpp
-    geometry/curve_raster_test.cpp
+    geometry/raster_test.cpp
     geometry/shape_properties_test.cpp
     geometry/transforms_test.cpp
     geometry/collections_test.cpp

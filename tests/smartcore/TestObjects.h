@@ -10,10 +10,14 @@
 #include "interfaces/core/Image8Grey.h"
 #include "interfaces/smartcore/ISmartSegmenterResult.h"
 #include "interfaces/smartcore/SmartLabel.h"
+#include "interfaces/smartcore/SmartTrainData.h"
+#include "tests/core/TestSupport.h"
 
 namespace SmartCoreTest {
 
-using Token = Tamrix::Vorn::IObject::ObjectCreateAccessToken;
+using CoreTest::ExpectThrowWith;
+using CoreTest::ExpectVisionError;
+using CoreTest::Token;
 
 // A shape with fixed bounds; Edit() raises its changed event like a vertex edit would.
 class FakeShape : public Tamrix::Vision::ChangedEventShareableBase,
@@ -47,6 +51,11 @@ inline std::shared_ptr<Tamrix::Vision::Image8Grey> MakeImage(int width = 10, int
 
 inline std::shared_ptr<Tamrix::Vision::SmartCore::SmartLabel> MakeLabel(const std::string& name) {
   return std::make_shared<Tamrix::Vision::SmartCore::SmartLabel>(Token{}, name);
+}
+
+inline std::shared_ptr<Tamrix::Vision::SmartCore::SmartTrainData> MakeItem(bool isTraining = true) {
+  return std::make_shared<Tamrix::Vision::SmartCore::SmartTrainData>(Token{}, MakeImage(),
+                                                                     isTraining);
 }
 
 // A result with just a label name; the pixel data is empty.

@@ -1,6 +1,10 @@
+// The training database: item events after the change, refused edits, and Verify.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,89 +17,60 @@ namespace {
 using namespace Tamrix::Vision::SmartCore;
 using namespace SmartCoreTest;
 using Args = std::shared_ptr<SmartDatabaseItemsChangedEventArgs>;
+using Items = std::vector<std::shared_ptr<SmartTrainData>>;
+using Tamrix::Vision::VisionException;
+using Tamrix::Vision::VisionExceptionCodes;
 
-std::shared_ptr<SmartTrainDataDatabase> MakeDatabase() {
-  return std::make_shared<SmartTrainDataDatabase>(Token{});
-}
-
-std::shared_ptr<SmartTrainData> MakeItem() {
-  return std::make_shared<SmartTrainData>(Token{}, MakeImage());
-}
-
-std::vector<std::shared_ptr<SmartTrainData>> ItemsOf(const SmartTrainDataDatabase& database) {
-  return database.TrainingData()->Items();
-}
-
-// What a slot saw: the event's item and index, and the database at that moment.
+// What a slot saw: the event's item and index, and the database's items at that moment.
 struct Seen {
   std::shared_ptr<SmartTrainData> item;
   int index;
-  std::vector<std::shared_ptr<SmartTrainData>> itemsThen;
+  Items itemsThen;
+  bool operator==(const Seen& o) const {
+    return item == o.item && index == o.index && itemsThen == o.itemsThen;
+  }
 };
+
+void PrintTo(const Seen& seen, std::ostream* os) {
+  *os << "item " << seen.item.get() << " at " << seen.index << " of " << seen.itemsThen.size();
+}
 
 struct EventLog {
   std::vector<Seen> added, removed;
   explicit EventLog(SmartTrainDataDatabase& database) {
     database.ItemAddedEvent().Connect([this, &database](const Args& args) {
-      added.push_back({args->ChangedItem(), args->Index(), ItemsOf(database)});
+      added.push_back({args->ChangedItem(), args->Index(), database.TrainingData()->Items()});
     });
     database.ItemRemovedEvent().Connect([this, &database](const Args& args) {
-      removed.push_back({args->ChangedItem(), args->Index(), ItemsOf(database)});
+      removed.push_back({args->ChangedItem(), args->Index(), database.TrainingData()->Items()});
     });
   }
 };
 
-TEST(SmartTrainDataDatabase, TrainingDataIsTheSameCollectionEveryCall) {
-  auto database = MakeDatabase();
-  auto data = database->TrainingData();
-  ASSERT_NE(data, nullptr);
-  database->Add(MakeItem());
-  EXPECT_EQ(database->TrainingData(), data);
-  EXPECT_EQ(data->Count(), 1);
-}
-
-TEST(SmartTrainDataDatabase, ItemAddedEventComesAfterTheItemIsIn) {
-  auto database = MakeDatabase();
+TEST(SmartTrainDataDatabase, ItemEventsComeAfterTheChangeAndClearRemovesFromTheEnd) {
+  auto database = std::make_shared<SmartTrainDataDatabase>(Token{});
+  const auto data = database->TrainingData();
   EventLog log(*database);
-  auto a = MakeItem();
-  auto b = MakeItem();
-  auto c = MakeItem();
+  auto a = MakeItem(), b = MakeItem(), c = MakeItem();
   database->Add(a);
   database->Add(c);
   database->Insert(1, b);
-  ASSERT_EQ(log.added.size(), 3u);
-  EXPECT_EQ(log.added[0].item, a);
-  EXPECT_EQ(log.added[0].index, 0);
-  EXPECT_EQ(log.added[0].itemsThen, (std::vector<std::shared_ptr<SmartTrainData>>{a}));
-  EXPECT_EQ(log.added[1].index, 1);
-  EXPECT_EQ(log.added[2].item, b);
-  EXPECT_EQ(log.added[2].index, 1);
-  EXPECT_EQ(log.added[2].itemsThen, (std::vector<std::shared_ptr<SmartTrainData>>{a, b, c}));
-  EXPECT_TRUE(log.removed.empty());
-}
-
-TEST(SmartTrainDataDatabase, ItemRemovedEventComesAfterTheItemLeft) {
-  auto database = MakeDatabase();
-  auto a = MakeItem();
-  auto b = MakeItem();
-  auto c = MakeItem();
-  database->Add(a);
-  database->Add(b);
-  database->Add(c);
-  EventLog log(*database);
+  EXPECT_EQ(database->TrainingData(), data);  // the same collection every call
+  EXPECT_EQ(log.added, (std::vector<Seen>{{a, 0, {a}}, {c, 1, {a, c}}, {b, 1, {a, b, c}}}));
   EXPECT_TRUE(database->Remove(b));
   database->RemoveAt(0);
-  ASSERT_EQ(log.removed.size(), 2u);
-  EXPECT_EQ(log.removed[0].item, b);
-  EXPECT_EQ(log.removed[0].index, 1);
-  EXPECT_EQ(log.removed[0].itemsThen, (std::vector<std::shared_ptr<SmartTrainData>>{a, c}));
-  EXPECT_EQ(log.removed[1].item, a);
-  EXPECT_EQ(log.removed[1].index, 0);
-  EXPECT_EQ(log.removed[1].itemsThen, (std::vector<std::shared_ptr<SmartTrainData>>{c}));
+  database->Add(b);  // an item can come back after it was removed
+  database->Add(a);
+  database->Clear();
+  database->Clear();
+  EXPECT_EQ(
+      log.removed,
+      (std::vector<Seen>{{b, 1, {a, c}}, {a, 0, {c}}, {a, 2, {c, b}}, {b, 1, {c}}, {c, 0, {}}}));
+  EXPECT_EQ(log.added.size(), 5u);
 }
 
 TEST(SmartTrainDataDatabase, RemovedItemStaysAliveForTheSlotsAlthoughNobodyElseHoldsIt) {
-  auto database = MakeDatabase();
+  auto database = std::make_shared<SmartTrainDataDatabase>(Token{});
   database->Add(MakeItem());
   bool trainingSeen = false;
   database->ItemRemovedEvent().Connect([&](const Args& args) {
@@ -106,77 +81,137 @@ TEST(SmartTrainDataDatabase, RemovedItemStaysAliveForTheSlotsAlthoughNobodyElseH
   EXPECT_TRUE(trainingSeen);
 }
 
-TEST(SmartTrainDataDatabase, RemovingAnAbsentItemReturnsFalseAndRaisesNothing) {
-  auto database = MakeDatabase();
-  database->Add(MakeItem());
+TEST(SmartTrainDataDatabase, RefusesNullDuplicateAbsentItemsAndBadIndicesWithoutEvents) {
+  auto database = std::make_shared<SmartTrainDataDatabase>(Token{});
+  auto a = MakeItem();
+  database->Add(a);
   EventLog log(*database);
+  ExpectThrowWith([&] { database->Add(nullptr); },
+                  "SmartTrainDataDatabase::Insert: expected a training item, found null");
+  for (int index : {0, 1}) {
+    ExpectThrowWith(
+        [&] { database->Insert(index, a); },
+        "SmartTrainDataDatabase::Insert: the item is already in the database at index 0");
+  }
   EXPECT_FALSE(database->Remove(MakeItem()));
   EXPECT_FALSE(database->Remove(nullptr));
+  for (int index : {2, -1}) {
+    EXPECT_THROW(database->Insert(index, MakeItem()), Tamrix::Vision::ArgumentException);
+  }
+  for (int index : {1, -1}) {
+    EXPECT_THROW(database->RemoveAt(index), Tamrix::Vision::ArgumentException);
+  }
+  EXPECT_TRUE(log.added.empty());
   EXPECT_TRUE(log.removed.empty());
-  EXPECT_EQ(database->TrainingData()->Count(), 1);
+  EXPECT_EQ(database->TrainingData()->Items(), Items{a});
 }
 
-TEST(SmartTrainDataDatabase, ClearRemovesFromTheEndOneEventEach) {
-  auto database = MakeDatabase();
-  auto a = MakeItem();
-  auto b = MakeItem();
-  auto c = MakeItem();
-  database->Add(a);
-  database->Add(b);
-  database->Add(c);
-  EventLog log(*database);
-  database->Clear();
-  ASSERT_EQ(log.removed.size(), 3u);
-  EXPECT_EQ(log.removed[0].item, c);
-  EXPECT_EQ(log.removed[0].index, 2);
-  EXPECT_EQ(log.removed[0].itemsThen, (std::vector<std::shared_ptr<SmartTrainData>>{a, b}));
-  EXPECT_EQ(log.removed[1].item, b);
-  EXPECT_EQ(log.removed[1].index, 1);
-  EXPECT_EQ(log.removed[2].item, a);
-  EXPECT_EQ(log.removed[2].index, 0);
-  EXPECT_TRUE(log.removed[2].itemsThen.empty());
-  database->Clear();
-  EXPECT_EQ(log.removed.size(), 3u);
+// An item with a 10 x 5 image, spanning [-0.5, 9.5] x [-0.5, 4.5], or none.
+std::shared_ptr<SmartTrainData> AddItem(SmartTrainDataDatabase& database, bool withImage = true) {
+  auto item = std::make_shared<SmartTrainData>(Token{}, withImage ? MakeImage(10, 5) : nullptr);
+  database.Add(item);
+  return item;
 }
 
-void ExpectArgumentError(const std::function<void()>& action, const std::string& message) {
-  try {
-    action();
-    ADD_FAILURE() << "no exception, expected: " << message;
-  } catch (const Tamrix::Vision::ArgumentException& e) {
-    EXPECT_EQ(std::string(e.what()), message);
+// Compact descriptions of databases for Verify: items, each with or without an image, holding
+// assignments with or without label and shape (of the given bounds), or null assignments.
+struct A {
+  bool label = true, shape = true;
+  Tamrix::Vision::BoundingBox bounds = {1, 1, 3, 2};
+  bool null = false;
+};
+struct I {
+  std::vector<A> assignments;
+  bool image = true;
+};
+A Shape(double x0, double y0, double x1, double y1) { return {true, true, {x0, y0, x1, y1}}; }
+
+std::string Outside(const std::string& bounds, int assignment = 0) {
+  return "SmartTrainDataDatabase::Verify(): assignment " + std::to_string(assignment) +
+         " of training item 0 has a shape wholly outside its image: bounds " + bounds +
+         ", image [-0.5, 9.5] x [-0.5, 4.5]";
+}
+
+TEST(SmartTrainDataDatabase, VerifyReportsTheFirstFaultWithItsPosition) {
+  const std::string prefix = "SmartTrainDataDatabase::Verify(): ";
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const A fine, noLabel{false}, noShape{true, false}, neither{false, false},
+      null{true, true, {1, 1, 3, 2}, true};
+  const std::vector<std::pair<std::vector<I>, std::string>> cases = {
+      {{}, ""},
+      {{I{}, I{}}, ""},
+      {{I{{Shape(0, 0, 9, 4)}}}, ""},
+      {{I{{Shape(-20, -20, 0, 0)}}}, ""},    // partly outside
+      {{I{{Shape(-3, 0, -0.5, 2)}}}, ""},    // touching the left edge
+      {{I{{Shape(9.5, 4.5, 12, 12)}}}, ""},  // touching the bottom right corner
+      {{I{}, I{{}, false}}, prefix + "training item 1 has no image"},
+      {{I{{fine, noLabel}}}, prefix + "assignment 1 of training item 0 has no label"},
+      {{I{}, I{{noShape}}}, prefix + "assignment 0 of training item 1 has no shape"},
+      {{I{{null}}}, prefix + "assignment 0 of training item 0 is null"},
+      {{I{{Shape(-5, 0, -0.75, 2)}}}, Outside("[-5, -0.75] x [0, 2]")},
+      {{I{{Shape(9.75, 0, 11, 2)}}}, Outside("[9.75, 11] x [0, 2]")},
+      {{I{{Shape(0, -3, 2, -1)}}}, Outside("[0, 2] x [-3, -1]")},
+      {{I{{fine, Shape(0, 4.625, 2, 6)}}}, Outside("[0, 2] x [4.625, 6]", 1)},
+      {{I{{Shape(0, 0, -1, -1)}}},
+       prefix + "assignment 0 of training item 0 has a shape with "
+                "empty bounds"},
+      {{I{{Shape(0, 0, nan, 1)}}},
+       prefix + "assignment 0 of training item 0 has a shape whose "
+                "bounds are not finite"},
+      {{I{{neither}}, I{{}, false}}, prefix + "assignment 0 of training item 0 has no label"},
+  };
+  for (const auto& [items, message] : cases) {
+    SCOPED_TRACE(message);
+    auto database = std::make_shared<SmartTrainDataDatabase>(Token{});
+    for (const auto& entry : items) {
+      auto item = AddItem(*database, entry.image);
+      for (const auto& a : entry.assignments) {
+        if (a.null) {
+          item->Assignments()->Add(nullptr);
+        } else {
+          const auto& b = a.bounds;
+          item->AddAssignment(a.label ? MakeLabel("a") : nullptr,
+                              a.shape ? MakeShape(b.X0, b.Y0, b.X1, b.Y1) : nullptr);
+        }
+      }
+    }
+    if (message.empty()) {
+      EXPECT_NO_THROW(database->Verify());
+    } else {
+      ExpectVisionError([&] { database->Verify(); }, VisionExceptionCodes::InvalidData, message);
+    }
   }
 }
 
-TEST(SmartTrainDataDatabase, RefusesNullAndDuplicateItemsAndBadIndices) {
-  auto database = MakeDatabase();
-  auto a = MakeItem();
-  database->Add(a);
-  EventLog log(*database);
-  ExpectArgumentError([&] { database->Add(nullptr); },
-                      "SmartTrainDataDatabase::Insert: expected a training item, found null");
-  ExpectArgumentError(
-      [&] { database->Add(a); },
-      "SmartTrainDataDatabase::Insert: the item is already in the database at index 0");
-  ExpectArgumentError([&] { database->Insert(0, a); },
-                      "SmartTrainDataDatabase::Insert: the item is already in the database at "
-                      "index 0");
-  EXPECT_THROW(database->Insert(2, MakeItem()), Tamrix::Vision::ArgumentException);
-  EXPECT_THROW(database->Insert(-1, MakeItem()), Tamrix::Vision::ArgumentException);
-  EXPECT_THROW(database->RemoveAt(1), Tamrix::Vision::ArgumentException);
-  EXPECT_THROW(database->RemoveAt(-1), Tamrix::Vision::ArgumentException);
-  EXPECT_TRUE(log.added.empty());
-  EXPECT_TRUE(log.removed.empty());
-  EXPECT_EQ(ItemsOf(*database), (std::vector<std::shared_ptr<SmartTrainData>>{a}));
-}
+class CountingVerifier : public Tamrix::Vision::ShareableBase,
+                         public virtual ISmartTrainDatabaseVerifier {
+ public:
+  explicit CountingVerifier(const Token& token) : ShareableBase(token) {}
+  void Verify(const SmartTrainDataDatabase& database) const override {
+    ++calls;
+    if (database.TrainingData()->Count() > 1) {
+      throw VisionException(VisionExceptionCodes::InvalidData, "one item at most");
+    }
+  }
+  mutable int calls = 0;
+  RTTR_ENABLE(ShareableBase, ISmartTrainDatabaseVerifier)
+};
 
-TEST(SmartTrainDataDatabase, AnItemCanComeBackAfterItWasRemoved) {
-  auto database = MakeDatabase();
-  auto a = MakeItem();
-  database->Add(a);
-  database->Remove(a);
-  database->Add(a);
-  EXPECT_EQ(database->TrainingData()->IndexOf(a), 0);
+TEST(SmartTrainDataDatabase, VerifierRunsAfterTheOwnChecksPass) {
+  auto database = std::make_shared<SmartTrainDataDatabase>(Token{});
+  auto verifier = std::make_shared<CountingVerifier>(Token{});
+  database->setVerifier(verifier);
+  EXPECT_EQ(database->Verifier(), verifier);
+  AddItem(*database);
+  EXPECT_NO_THROW(database->Verify());
+  EXPECT_EQ(verifier->calls, 1);
+  AddItem(*database);
+  ExpectVisionError([&] { database->Verify(); }, VisionExceptionCodes::InvalidData,
+                    "one item at most");
+  EXPECT_EQ(verifier->calls, 2);
+  AddItem(*database, false);
+  EXPECT_THROW(database->Verify(), VisionException);
+  EXPECT_EQ(verifier->calls, 2) << "the verifier must not run on a database that failed already";
 }
 
 }  // namespace

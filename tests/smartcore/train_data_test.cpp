@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "interfaces/smartcore/SmartTrainData.h"
@@ -12,16 +13,13 @@ namespace {
 
 using namespace Tamrix::Vision::SmartCore;
 using namespace SmartCoreTest;
-
-std::shared_ptr<SmartTrainData> MakeItem(bool isTraining = true) {
-  return std::make_shared<SmartTrainData>(Token{}, MakeImage(), isTraining);
-}
+using Tamrix::Vision::ChangedEventArgs;
 
 std::shared_ptr<SmartLabelToShapeAssignment> MakeAssignment(const std::string& label) {
   return std::make_shared<SmartLabelToShapeAssignment>(Token{}, MakeLabel(label), MakeShape());
 }
 
-TEST(SmartTrainData, ConstructorKeepsImageAndStateAndMakesAnEmptyAssignmentCollection) {
+TEST(SmartTrainData, StartsWithItsImageStateAndOneEmptyAssignmentCollection) {
   auto image = MakeImage();
   auto item = std::make_shared<SmartTrainData>(Token{}, image, false);
   EXPECT_EQ(item->Image(), image);
@@ -32,118 +30,63 @@ TEST(SmartTrainData, ConstructorKeepsImageAndStateAndMakesAnEmptyAssignmentColle
   EXPECT_TRUE(std::make_shared<SmartTrainData>(Token{}, image)->IsTraining());
 }
 
-TEST(SmartTrainData, TrainingStateIsStoredBeforeFlagTwoIsRaised) {
+TEST(SmartTrainData, StateAndImageAreStoredBeforeFlagTwoIsRaisedAndOnlyOnChange) {
+  using Seen = std::pair<bool, std::shared_ptr<Tamrix::Vision::IImage>>;
   auto item = MakeItem(true);
-  std::vector<bool> statesSeen;
-  item->ChangedEvent().Connect([&](const std::shared_ptr<Tamrix::Vision::ChangedEventArgs>& args) {
+  const std::shared_ptr<Tamrix::Vision::IImage> first = item->Image(), second = MakeImage(3, 3);
+  std::vector<Seen> seen;
+  item->ChangedEvent().Connect([&](const std::shared_ptr<ChangedEventArgs>& args) {
     EXPECT_EQ(args->Flags(), SmartTrainData::SfTrainingContent);
-    statesSeen.push_back(item->IsTraining());
+    seen.emplace_back(item->IsTraining(), item->Image());
   });
-  item->setIsTraining(false);
   item->setIsTraining(true);
-  EXPECT_EQ(statesSeen, (std::vector<bool>{false, true}));
+  item->setImage(first);
+  item->setIsTraining(false);
+  item->setImage(second);
+  item->setIsTraining(true);
+  EXPECT_EQ(seen, (std::vector<Seen>{{false, first}, {false, second}, {true, second}}));
   EXPECT_EQ(SmartTrainData::SfTrainingContent, 2);
 }
 
-TEST(SmartTrainData, ImageIsStoredBeforeFlagTwoIsRaised) {
-  auto item = MakeItem();
-  auto image = MakeImage(3, 3);
-  std::vector<std::shared_ptr<Tamrix::Vision::IImage>> seen;
-  item->ChangedEvent().Connect([&](const std::shared_ptr<Tamrix::Vision::ChangedEventArgs>& args) {
-    EXPECT_EQ(args->Flags(), 2);
-    seen.push_back(item->Image());
-  });
-  item->setImage(image);
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0], image);
+TEST(SmartTrainData, AssignmentEditsRaiseFlagTwoAfterTheCollectionChanged) {
+  // Each edit, the assignments before it, and the count the collection must have in the slot.
+  const std::vector<std::tuple<std::function<void(SmartTrainData&)>, int, int>> cases = {
+      {[](SmartTrainData& item) { item.Assignments()->Add(MakeAssignment("a")); }, 0, 1},
+      {[](SmartTrainData& item) { item.AddAssignment(MakeLabel("b"), MakeShape()); }, 1, 2},
+      {[](SmartTrainData& item) { item.Assignments()->Insert(0, MakeAssignment("a")); }, 2, 3},
+      {[](SmartTrainData& item) { item.Assignments()->RemoveAt(1); }, 2, 1},
+      {[](SmartTrainData& item) { item.Assignments()->Remove(item.Assignments()->Item(0)); }, 1, 0},
+      {[](SmartTrainData& item) { item.Assignments()->Replace(0, MakeAssignment("b")); }, 2, 2},
+      {[](SmartTrainData& item) { item.Assignments()->Clear(); }, 3, 0},
+  };
+  for (const auto& [edit, initialCount, countInSlot] : cases) {
+    auto item = MakeItem();
+    for (int i = 0; i < initialCount; ++i) item->Assignments()->Add(MakeAssignment("a"));
+    std::vector<int> countsSeen;
+    item->ChangedEvent().Connect([&](const std::shared_ptr<ChangedEventArgs>& args) {
+      EXPECT_EQ(args->Flags(), 2);
+      countsSeen.push_back(item->Assignments()->Count());
+    });
+    edit(*item);
+    EXPECT_EQ(countsSeen, std::vector<int>{countInSlot}) << "initial count " << initialCount;
+  }
 }
 
-TEST(SmartTrainData, SettersGivenTheCurrentValueRaiseNothing) {
-  auto item = MakeItem(true);
-  FlagRecorder recorder(*item);
-  item->setIsTraining(true);
-  item->setImage(item->Image());
-  EXPECT_TRUE(recorder.flags.empty());
-}
-
-// Each edit of the assignment collection, with what the collection must hold when flag 2 arrives.
-struct AssignmentEditCase {
-  const char* name;
-  int initialCount;
-  std::function<void(SmartTrainData&)> edit;
-  int countInSlot;
-};
-
-class SmartTrainDataAssignmentEdits : public ::testing::TestWithParam<AssignmentEditCase> {};
-
-TEST_P(SmartTrainDataAssignmentEdits, RaiseFlagTwoAfterTheCollectionChanged) {
-  const auto& param = GetParam();
-  auto item = MakeItem();
-  for (int i = 0; i < param.initialCount; ++i) item->Assignments()->Add(MakeAssignment("a"));
-  std::vector<int> countsSeen;
-  item->ChangedEvent().Connect([&](const std::shared_ptr<Tamrix::Vision::ChangedEventArgs>& args) {
-    EXPECT_EQ(args->Flags(), 2);
-    countsSeen.push_back(item->Assignments()->Count());
-  });
-  param.edit(*item);
-  EXPECT_EQ(countsSeen, std::vector<int>{param.countInSlot});
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Edits, SmartTrainDataAssignmentEdits,
-    ::testing::Values(
-        AssignmentEditCase{
-            "Add", 0, [](SmartTrainData& item) { item.Assignments()->Add(MakeAssignment("a")); },
-            1},
-        AssignmentEditCase{
-            "AddAssignment", 1,
-            [](SmartTrainData& item) { item.AddAssignment(MakeLabel("b"), MakeShape()); }, 2},
-        AssignmentEditCase{
-            "Insert", 2,
-            [](SmartTrainData& item) { item.Assignments()->Insert(0, MakeAssignment("a")); }, 3},
-        AssignmentEditCase{"RemoveAt", 2,
-                           [](SmartTrainData& item) { item.Assignments()->RemoveAt(1); }, 1},
-        AssignmentEditCase{
-            "Remove", 1,
-            [](SmartTrainData& item) { item.Assignments()->Remove(item.Assignments()->Item(0)); },
-            0},
-        AssignmentEditCase{
-            "Replace", 2,
-            [](SmartTrainData& item) { item.Assignments()->Replace(0, MakeAssignment("b")); }, 2},
-        AssignmentEditCase{"Clear", 3, [](SmartTrainData& item) { item.Assignments()->Clear(); },
-                           0}),
-    [](const ::testing::TestParamInfo<AssignmentEditCase>& param) { return param.param.name; });
-
-TEST(SmartTrainData, EditsThatChangeNoContentRaiseNothing) {
-  auto item = MakeItem();
-  FlagRecorder recorder(*item);
-  item->Assignments()->Clear();
-  item->Assignments()->Add(MakeAssignment("a"));
-  item->Assignments()->Add(MakeAssignment("b"));
-  recorder.flags.clear();
-  item->Assignments()->Replace(0, item->Assignments()->Item(0));
-  item->Assignments()->Move(0, 1);
-  EXPECT_FALSE(item->Assignments()->Remove(MakeAssignment("c")));
-  EXPECT_TRUE(recorder.flags.empty());
-}
-
-TEST(SmartTrainData, AddAssignmentAppendsAndReturnsTheNewAssignment) {
+TEST(SmartTrainData, AddAssignmentAppendsAndEditsThatChangeNoContentRaiseNothing) {
   auto item = MakeItem();
   auto label = MakeLabel("a");
   auto shape = MakeShape();
-  auto assignment = item->AddAssignment(label, shape);
-  ASSERT_EQ(item->Assignments()->Count(), 1);
-  EXPECT_EQ(item->Assignments()->Item(0), assignment);
-  EXPECT_EQ(assignment->Label(), label);
-  EXPECT_EQ(assignment->Shape(), shape);
-}
-
-TEST(SmartTrainData, EditsInsideAnAssignmentAreNotRaisedByTheItem) {
-  auto item = MakeItem();
-  auto shape = MakeShape();
-  auto assignment = item->AddAssignment(MakeLabel("a"), shape);
+  item->Assignments()->Add(MakeAssignment("b"));
+  auto added = item->AddAssignment(label, shape);
+  ASSERT_EQ(item->Assignments()->Count(), 2);
+  EXPECT_EQ(item->Assignments()->Item(1), added);
+  EXPECT_EQ(added->Label(), label);
+  EXPECT_EQ(added->Shape(), shape);
   FlagRecorder recorder(*item);
-  assignment->setLabel(MakeLabel("b"));
+  item->Assignments()->Replace(0, item->Assignments()->Item(0));
+  item->Assignments()->Move(0, 1);
+  EXPECT_FALSE(item->Assignments()->Remove(MakeAssignment("c")));
+  added->setLabel(MakeLabel("b"));  // edits inside an assignment are not the item's
   shape->Edit();
   EXPECT_TRUE(recorder.flags.empty());
 }

@@ -1,36 +1,28 @@
-// Helpers shared by the geometry tests: masks drawn as text, archive bytes built by hand, a
-// save -> load round trip through any base pointer, and a recorder of changed-event flags.
+// Helpers shared by the geometry tests: masks drawn as text and a save -> load round trip through
+// any base pointer.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include "interfaces/core/Cereal.h"
-#include "interfaces/core/IChangedEvent.h"
 #include "interfaces/core/PixelMask.h"
+#include "tests/core/TestSupport.h"
 #include "tests/support/ArchiveBytes.h"
 
 namespace GeometryTest {
 
-using Token = Tamrix::Vorn::IObject::ObjectCreateAccessToken;
-
-// A mask drawn row by row, '#' for a set pixel, anything else for a clear one.
-inline Tamrix::Vision::PixelMask MaskFromRows(const std::vector<std::string>& rows) {
-  const int height = static_cast<int>(rows.size());
-  const int width = height == 0 ? 0 : static_cast<int>(rows[0].size());
-  Tamrix::Vision::PixelMask mask(width, height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) mask.Set(x, y, rows[y][x] == '#');
-  }
-  return mask;
-}
+using CoreTest::FlagLog;
+using CoreTest::Token;
+using Tamrix::Testing::Bytes;
+using Rows = std::vector<std::string>;
+constexpr double kPi = 3.14159265358979323846;
 
 inline std::string MaskToText(const Tamrix::Vision::PixelMask& mask) {
   std::string text;
@@ -41,16 +33,22 @@ inline std::string MaskToText(const Tamrix::Vision::PixelMask& mask) {
   return text;
 }
 
-// Compares as drawings so that a failure shows both masks.
-inline void ExpectMask(const Tamrix::Vision::PixelMask& actual,
-                       const std::vector<std::string>& expectedRows) {
-  const auto expected = MaskFromRows(expectedRows);
-  ASSERT_EQ(actual.Width(), expected.Width());
-  ASSERT_EQ(actual.Height(), expected.Height());
-  EXPECT_EQ(MaskToText(actual), MaskToText(expected));
+// Compares with a mask drawn row by row ('#' set, '.' clear), so that a failure shows both.
+inline void ExpectMask(const Tamrix::Vision::PixelMask& actual, const Rows& expectedRows) {
+  ASSERT_EQ(actual.Height(), static_cast<int>(expectedRows.size()));
+  std::string expected;
+  for (const auto& row : expectedRows) {
+    ASSERT_EQ(actual.Width(), static_cast<int>(row.size()));
+    expected += row + '\n';
+  }
+  EXPECT_EQ(MaskToText(actual), expected);
 }
 
-using Tamrix::Testing::Bytes;
+// Shapes and other framework objects without the access token.
+template <class T, class... Args>
+std::shared_ptr<T> Make(Args&&... args) {
+  return std::make_shared<T>(Token{}, std::forward<Args>(args)...);
+}
 
 template <class Base>
 std::string Save(const std::shared_ptr<Base>& object) {
@@ -77,20 +75,7 @@ template <class SaveAs, class LoadAs = SaveAs, class T>
 std::shared_ptr<T> RoundTrip(const std::shared_ptr<T>& object) {
   const auto saved = std::dynamic_pointer_cast<SaveAs>(object);
   EXPECT_NE(saved, nullptr) << "the object is no " << typeid(SaveAs).name();
-  const auto loaded = Load<LoadAs>(Save(saved));
-  return std::dynamic_pointer_cast<T>(loaded);
+  return std::dynamic_pointer_cast<T>(Load<LoadAs>(Save(saved)));
 }
-
-// Records the flags of every changed event an object raises.
-class FlagLog {
- public:
-  explicit FlagLog(Tamrix::Vision::IChangedEvent& source) {
-    source.ChangedEvent().Connect(
-        [this](const std::shared_ptr<Tamrix::Vision::ChangedEventArgs>& args) {
-          flags.push_back(args->Flags());
-        });
-  }
-  std::vector<long long> flags;
-};
 
 }  // namespace GeometryTest
