@@ -2,7 +2,8 @@
 //
 // cereal keeps its binding, version and caster tables in template statics. They are shared by
 // every library of the process only while their instantiations have default visibility, so the
-// includes are wrapped to keep them visible whatever preset a consumer builds with.
+// includes are wrapped to keep them visible whatever preset a consumer builds with. The loaders of
+// CerealHardening.h replace cereal's trusting ones for the portable binary input archive.
 #pragma once
 
 #pragma GCC visibility push(default)
@@ -13,4 +14,6 @@
 #include <cereal/types/memory.hpp>
 #include <cereal/types/polymorphic.hpp>
 #include <cereal/types/vector.hpp>
+
+#include "interfaces/core/CerealHardening.h"
 #pragma GCC visibility pop

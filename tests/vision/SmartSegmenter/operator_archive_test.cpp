@@ -159,6 +159,44 @@ TEST_F(OperatorArchive, RoundTripRestoresStateAndSegmentsAlike) {
   }
 }
 
+TEST_F(OperatorArchive, LoadingRaisesNoChangeAndKeepsTheStoredFlags) {
+  // Trained and clean: a change raised while the record is read would set the flags again.
+  const std::string bytes = Save({Populated()});
+  recording.Reset();
+  auto op = std::dynamic_pointer_cast<Operator>(Load<Tamrix::Vorn::IObject>(bytes));
+  ASSERT_NE(op, nullptr);
+  EXPECT_FALSE(Peer::TrainingRequired(*op));
+  EXPECT_FALSE(Peer::FullTrainRequired(*op));
+  EXPECT_FALSE(op->IsDirty());
+  EXPECT_EQ(recording.Count("Train") + recording.Count("Retrain"), 0);
+  EXPECT_EQ(recording.Count("CreateSegmenter"), 0) << "loaded segmenters are kept, not made again";
+}
+
+TEST_F(OperatorArchive, BigEndianArchiveLoadsTheSameOperator) {
+  auto op = Populated();
+  op->setSampleSize(3.5);
+  std::ostringstream out;
+  {
+    cereal::PortableBinaryOutputArchive archive(
+        out, cereal::PortableBinaryOutputArchive::Options::BigEndian());
+    archive(std::static_pointer_cast<Tamrix::Vorn::IObject>(op));
+  }
+  const std::string bytes = out.str();
+  ASSERT_EQ(bytes.size(), Save({op}).size());
+  // Flag 0, then the words most significant byte first.
+  const std::string head = bytes.substr(0, 1 + 4 + 8);
+  EXPECT_EQ(head, std::string("\x00\x80\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x36", 13));
+  EXPECT_EQ(bytes.substr(13, 54), kOperatorId);
+
+  auto loaded = std::dynamic_pointer_cast<Operator>(Load<Tamrix::Vorn::IObject>(bytes));
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->SampleSize(), 3.5);
+  EXPECT_EQ(loaded->Labels()->Count(), 2);
+  EXPECT_EQ(loaded->Labels()->Item(1)->Name(), "B");
+  EXPECT_EQ(loaded->SmartTrainDataDatabase()->TrainingData()->Count(), 2);
+  EXPECT_EQ(Peer::SegmenterLabels(*loaded), (std::vector<std::string>{"A", "B"}));
+}
+
 TEST_F(OperatorArchive, LoadedOperatorReactsToEditsAgain) {
   auto loaded = Load<ISmartSegmenter>(Save({Populated()}));
   auto op = std::dynamic_pointer_cast<Operator>(loaded);
