@@ -1,21 +1,24 @@
-// The stricter loaders that replace cereal's own for the portable binary input archive: bounded
-// growth for strings and vectors, strict bools, and typed shared-pointer back-references. This
-// binary counts every allocation so that a corrupt count is seen not to be trusted.
+// Archive loading: the stricter loaders that replace cereal's own for the portable binary input
+// archive, the bounded loaders of ArchiveLimits.h (bounded growth for strings and vectors, strict
+// bools, typed shared-pointer back-references) and object records through IObject. This binary
+// records the largest allocation so that a corrupt count is seen not to be trusted.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <new>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "interfaces/core/ArchiveLimits.h"
 #include "interfaces/core/Cereal.h"
 #include "interfaces/core/ChangedEventShareableBase.h"
 #include "interfaces/core/Image8Grey.h"
+#include "interfaces/core/ObjectArchive.h"
+#include "tests/core/TestSupport.h"
 #include "tests/support/ArchiveBytes.h"
 
 namespace {
@@ -39,8 +42,11 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
+namespace Archiving = Tamrix::Vision::Archiving;
+using CoreTest::MessageOf;
+using Input = cereal::PortableBinaryInputArchive;
+using Object = std::shared_ptr<Tamrix::Vorn::IObject>;
 using Tamrix::Testing::Bytes;
-using Token = Tamrix::Vorn::IObject::ObjectCreateAccessToken;
 
 struct Apple {
   std::int32_t seeds = 7;
@@ -58,72 +64,59 @@ struct Pear {
   }
 };
 
+template <class F>
+void With(const std::string& bytes, F read) {
+  std::istringstream in(bytes);
+  Input archive(in);
+  read(archive);
+}
 template <typename... T>
 void Load(const std::string& bytes, T&... values) {
-  std::istringstream in(bytes);
-  cereal::PortableBinaryInputArchive archive(in);
-  archive(values...);
+  With(bytes, [&](Input& archive) { archive(values...); });
 }
-
-std::string ErrorOf(const std::function<void()>& load) {
-  try {
-    load();
-  } catch (const cereal::Exception& e) {
-    return e.what();
-  }
-  return "no error";
+template <class T>
+void Read(Input& archive) {
+  T value;
+  archive(value);
 }
 
 // A count far beyond the bytes that follow: the load fails on the missing bytes and never asks
-// for more than a growth step of memory.
-struct HugeCountCase {
-  const char* name;
-  std::function<void(const std::string&)> load;
-};
-
-class HugeCount : public ::testing::TestWithParam<HugeCountCase> {};
-
-TEST_P(HugeCount, FailsOnTheMissingBytesWithoutTrustingTheCount) {
-  const std::string bytes = Bytes().U8(1).U64(0x7fffffffffffffffull).U32(0).str();
-  largestAllocation = 0;
-  const std::string error = ErrorOf([&] { GetParam().load(bytes); });
-  EXPECT_EQ(error.rfind("Failed to read ", 0), 0u) << error;
-  EXPECT_LE(largestAllocation.load(), 256u * 1024u) << "the stored count was trusted";
+// for more than a growth step of memory. Counts whose byte size overflows 64 bits are among them.
+TEST(CerealHardening, HugeCountsFailOnTheMissingBytesWithoutTrustingTheCount) {
+  const std::vector<std::pair<const char*, void (*)(Input&)>> loaders = {
+      {"string", Read<std::string>},
+      {"bytes", Read<std::vector<std::uint8_t>>},
+      {"doubles", Read<std::vector<double>>},
+      {"bools", Read<std::vector<bool>>},
+      {"records", Read<std::vector<Pear>>},
+      {"pointers", Read<std::vector<Object>>},
+      {"LoadString",
+       [](Input& a) {
+         std::string s;
+         Archiving::LoadString(a, s);
+       }},
+      {"LoadArithmeticVector",
+       [](Input& a) {
+         std::vector<double> v;
+         Archiving::LoadArithmeticVector(a, v);
+       }},
+      {"LoadVector",
+       [](Input& a) {
+         std::vector<Object> v;
+         Archiving::LoadVector(a, v);
+       }},
+  };
+  for (const std::uint64_t count : {1ull << 61, 1ull << 62, 0x7fffffffffffffffull, ~0ull}) {
+    for (const auto& [name, load] : loaders) {
+      SCOPED_TRACE(std::string(name) + " " + std::to_string(count));
+      largestAllocation = 0;
+      const std::string error =
+          MessageOf<cereal::Exception>([&] { With(Bytes().U8(1).U64(count).U32(0).str(), load); });
+      EXPECT_EQ(error.rfind("Failed to read ", 0), 0u) << error;
+      EXPECT_LE(largestAllocation.load(), 256u * 1024u) << "the stored count was trusted";
+    }
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Containers, HugeCount,
-    ::testing::Values(HugeCountCase{"String",
-                                    [](const std::string& b) {
-                                      std::string s;
-                                      Load(b, s);
-                                    }},
-                      HugeCountCase{"Bytes",
-                                    [](const std::string& b) {
-                                      std::vector<std::uint8_t> v;
-                                      Load(b, v);
-                                    }},
-                      HugeCountCase{"Doubles",
-                                    [](const std::string& b) {
-                                      std::vector<double> v;
-                                      Load(b, v);
-                                    }},
-                      HugeCountCase{"Bools",
-                                    [](const std::string& b) {
-                                      std::vector<bool> v;
-                                      Load(b, v);
-                                    }},
-                      HugeCountCase{"Records",
-                                    [](const std::string& b) {
-                                      std::vector<Pear> v;
-                                      Load(b, v);
-                                    }},
-                      HugeCountCase{"Pointers",
-                                    [](const std::string& b) {
-                                      std::vector<std::shared_ptr<Tamrix::Vorn::IObject>> v;
-                                      Load(b, v);
-                                    }}),
-    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(CerealHardening, ContainersKeepCerealsLayoutInBothByteOrders) {
   const std::vector<std::int32_t> numbers(70000, -2);  // more than one growth step
@@ -148,20 +141,50 @@ TEST(CerealHardening, ContainersKeepCerealsLayoutInBothByteOrders) {
   }
 }
 
+TEST(ArchiveLimits, SavesInCerealsLayoutAndLoadsEitherByteOrder) {
+  std::ostringstream out;
+  {
+    cereal::PortableBinaryOutputArchive archive(out);
+    Archiving::SaveString(archive, "a");
+    Archiving::SaveString(archive, "");
+    Archiving::SaveArithmeticVector(archive, std::vector<double>{1.0});
+  }
+  EXPECT_EQ(out.str(), Bytes().U8(1).Text("a").Text("").U64(1).U64(0x3FF0000000000000ull).str());
+  // Byte-order flag 0: written big-endian; a count of 2, then 1.0 and -2.0.
+  const std::string bigEndian(
+      "\0"
+      "\0\0\0\0\0\0\0\2"
+      "\x3F\xF0\0\0\0\0\0\0"
+      "\xC0\0\0\0\0\0\0\0",
+      25);
+  std::vector<double> values;
+  With(bigEndian, [&](Input& a) { Archiving::LoadArithmeticVector(a, values); });
+  EXPECT_EQ(values, (std::vector<double>{1.0, -2.0}));
+}
+
 TEST(CerealHardening, BoolBytesOtherThanZeroAndOneAreRefused) {
-  bool value = false;
-  Load(Bytes().U8(1).U8(1).str(), value);
-  EXPECT_TRUE(value);
-  EXPECT_EQ(ErrorOf([] {
-              bool b;
-              Load(Bytes().U8(1).U8(2).str(), b);
-            }),
-            "Invalid bool value 2 in archive: expected 0 or 1");
-  EXPECT_EQ(ErrorOf([] {
-              std::vector<bool> v;
-              Load(Bytes().U8(1).U64(2).U8(0).U8(0xff).str(), v);
-            }),
-            "Invalid bool value 255 in archive: expected 0 or 1");
+  for (const int byte : {0, 1, 2, 255}) {
+    SCOPED_TRACE(byte);
+    const auto b = static_cast<std::uint8_t>(byte);
+    const std::string error =
+        byte <= 1 ? "no exception"
+                  : "Invalid bool value " + std::to_string(byte) + " in archive: expected 0 or 1";
+    bool single = byte == 0, limited = byte == 0;
+    std::vector<bool> several;
+    EXPECT_EQ(MessageOf<cereal::Exception>([&] { Load(Bytes().U8(1).U8(b).str(), single); }),
+              error);
+    EXPECT_EQ(MessageOf<cereal::Exception>(
+                  [&] { Load(Bytes().U8(1).U64(2).U8(0).U8(b).str(), several); }),
+              error);
+    EXPECT_EQ(MessageOf<cereal::Exception>([&] {
+                With(Bytes().U8(1).U8(b).str(), [&](Input& a) { Archiving::LoadBool(a, limited); });
+              }),
+              error);
+    if (byte > 1) continue;
+    EXPECT_EQ(single, byte == 1);
+    EXPECT_EQ(limited, byte == 1);
+    EXPECT_EQ(several, (std::vector<bool>{false, byte == 1}));
+  }
 }
 
 TEST(CerealHardening, BackReferenceToTheSameTypeSharesTheObject) {
@@ -178,54 +201,91 @@ TEST(CerealHardening, BackReferenceToTheSameTypeSharesTheObject) {
   EXPECT_EQ(first->seeds, 7);
 }
 
-TEST(CerealHardening, BackReferenceReadAsAnotherTypeIsRefused) {
+TEST(CerealHardening, BackReferencesToAnotherTypeReservedOrUnknownIdsAreRefused) {
+  std::shared_ptr<Apple> apple;
+  std::shared_ptr<Pear> pear;
   // Object 1 is an Apple; the second pointer refers back to it but is read as a Pear.
-  const std::string bytes = Bytes().U8(1).U32(0x80000001).U32(7).U32(1).str();
-  const std::string error = ErrorOf([&] {
-    std::shared_ptr<Apple> apple;
-    std::shared_ptr<Pear> pear;
-    Load(bytes, apple, pear);
-  });
+  std::string error = MessageOf<cereal::Exception>(
+      [&] { Load(Bytes().U8(1).U32(0x80000001).U32(7).U32(1).str(), apple, pear); });
   EXPECT_NE(error.find("Shared pointer id 1 refers to an object of type"), std::string::npos)
       << error;
-  EXPECT_NE(error.find("Apple"), std::string::npos) << error;
-  EXPECT_NE(error.find("read as"), std::string::npos) << error;
-}
-
-TEST(CerealHardening, PolymorphicBackReferenceToAnotherRegisteredTypeIsRefused) {
+  EXPECT_NE(error.find("Apple, read as"), std::string::npos) << error;
+  EXPECT_NE(error.find("Pear"), std::string::npos) << error;
   // Object 1 is a ChangedEventShareableBase; the second record names Image8Grey and refers back
   // to object 1, which cereal alone would reinterpret as an image.
-  const std::string bytes = Bytes()
-                                .U8(1)
-                                .U32(0x80000001)
-                                .Text("Tamrix::Vision::ChangedEventShareableBase")
-                                .U32(0x80000001)
-                                .U32(1)
-                                .U32(1)
-                                .U32(0x80000002)
-                                .Text("Tamrix::Vision::Image8Grey")
-                                .U32(1)
-                                .str();
-  std::shared_ptr<Tamrix::Vorn::IObject> first, second;
-  const std::string error = ErrorOf([&] { Load(bytes, first, second); });
+  Bytes polymorphic;
+  polymorphic.U8(1).U32(0x80000001).Text("Tamrix::Vision::ChangedEventShareableBase");
+  polymorphic.U32(0x80000001).U32(1).U32(1);
+  polymorphic.U32(0x80000002).Text("Tamrix::Vision::Image8Grey").U32(1);
+  Object first, second;
+  error = MessageOf<cereal::Exception>([&] { Load(polymorphic.str(), first, second); });
   EXPECT_NE(error.find("refers to an object of type Tamrix::Vision::ChangedEventShareableBase, "
                        "read as Tamrix::Vision::Image8Grey"),
             std::string::npos)
       << error;
-}
-
-TEST(CerealHardening, ReservedObjectIdsAreRefused) {
   for (const std::uint32_t id : {0x40000001u, 0xc0000001u}) {
-    std::shared_ptr<Apple> apple;
-    EXPECT_EQ(ErrorOf([&] { Load(Bytes().U8(1).U32(id).U32(7).str(), apple); }),
-              "Invalid shared pointer id 1073741825 in archive");
+    EXPECT_EQ(
+        MessageOf<cereal::Exception>([&] { Load(Bytes().U8(1).U32(id).U32(7).str(), apple); }),
+        "Invalid shared pointer id 1073741825 in archive");
   }
+  error = MessageOf<cereal::Exception>([&] { Load(Bytes().U8(1).U32(3).str(), apple); });
+  EXPECT_NE(error.find("Could not find id 3"), std::string::npos) << error;
 }
 
-TEST(CerealHardening, UnknownBackReferenceFailsWithCerealsError) {
-  std::shared_ptr<Apple> apple;
-  const std::string error = ErrorOf([&] { Load(Bytes().U8(1).U32(3).str(), apple); });
-  EXPECT_NE(error.find("Could not find id 3"), std::string::npos) << error;
+// The record of a ChangedEventShareableBase saved through IObject, with its class version.
+std::string BaseRecord(std::uint32_t version) {
+  return Bytes()
+      .U8(1)  // little-endian byte-order flag
+      .U32(0x80000001)
+      .Text("Tamrix::Vision::ChangedEventShareableBase")
+      .U32(0x80000001)  // first object
+      .U32(version)     // ChangedEventShareableBase version
+      .U32(1)           // ShareableBase base part version
+      .str();
+}
+
+Object LoadObject(const std::string& bytes) {
+  std::istringstream in(bytes);
+  return Archiving::LoadObject(in);
+}
+
+TEST(ObjectArchive, RecordLayoutAndRoundTripThroughIObjectKeepingTheDynamicType) {
+  std::shared_ptr<Tamrix::Vorn::IObject> object =
+      std::make_shared<Tamrix::Vision::ChangedEventShareableBase>(CoreTest::Token{});
+  std::stringstream stream;
+  Archiving::SaveObject(stream, object);
+  EXPECT_EQ(stream.str(), BaseRecord(1));
+  auto typed = std::dynamic_pointer_cast<Tamrix::Vision::ChangedEventShareableBase>(
+      Archiving::LoadObject(stream));
+  ASSERT_NE(typed, nullptr);
+  EXPECT_NE(typed.get(), object.get());
+  EXPECT_EQ(typed->shared_from_this().get(),
+            static_cast<Tamrix::Vision::ShareableBase*>(typed.get()));
+  // A null pointer is the single word zero.
+  std::stringstream null;
+  Archiving::SaveObject(null, nullptr);
+  EXPECT_EQ(null.str(), Bytes().U8(1).U32(0).str());
+  EXPECT_EQ(Archiving::LoadObject(null), nullptr);
+}
+
+TEST(ObjectArchive, NewerVersionsUnknownIdsAndTruncatedStreamsAreRefused) {
+  try {
+    LoadObject(BaseRecord(9));
+    ADD_FAILURE() << "no exception";
+  } catch (const Tamrix::Vision::VisionException& e) {
+    EXPECT_EQ(e.Code(), Tamrix::Vision::VisionExceptionCodes::VersionMismatch);
+    EXPECT_NE(std::string(e.what()).find("ChangedEventShareableBase::serialize()"),
+              std::string::npos);
+  }
+  EXPECT_THROW(
+      LoadObject(Bytes().U8(1).U32(0x80000001).Text("No::Such::Type").U32(0x80000001).str()),
+      cereal::Exception);
+  const std::string full = BaseRecord(1);
+  for (std::size_t cut = 1; cut < full.size(); ++cut) {
+    const std::string error =
+        CoreTest::MessageOf<cereal::Exception>([&] { LoadObject(full.substr(0, cut)); });
+    EXPECT_EQ(error.rfind("Failed to read ", 0), 0u) << cut << ": " << error;
+  }
 }
 
 }  // namespace

@@ -9,69 +9,36 @@
 #include <string>
 #include <vector>
 
-#include "interfaces/core/Exceptions.h"
 #include "tests/core/TestSupport.h"
 
 namespace {
 
 using CoreTest::Token;
-using Tamrix::Vision::ArgumentException;
 using Tamrix::Vision::Implementation::CollectionBase;
 using Tamrix::Vision::Implementation::ReadOnlyCollectionBase;
 
 struct Item {
   std::string name;
+  std::string Name() const { return name; }
 };
 using ItemPtr = std::shared_ptr<Item>;
-
-// Records every collection event with the collection's count at the time it was raised.
-class EventLog {
- public:
-  explicit EventLog(CollectionBase<ItemPtr>& c) : c_(c) {
-    c.ClearingEvent().Connect([this] { Add("clearing"); });
-    c.ClearedEvent().Connect([this] { Add("cleared"); });
-    c.InsertingItemEvent().Connect([this](int i, const ItemPtr& p) { Add("inserting", i, p); });
-    c.InsertedItemEvent().Connect([this](int i, const ItemPtr& p) { Add("inserted", i, p); });
-    c.MovingItemEvent().Connect([this](int f, int t) { Add("moving " + std::to_string(f), t); });
-    c.MovedItemEvent().Connect([this](int f, int t) { Add("moved " + std::to_string(f), t); });
-    c.RemovingItemEvent().Connect([this](int i, const ItemPtr& p) { Add("removing", i, p); });
-    c.RemovedItemEvent().Connect([this](int i, const ItemPtr& p) { Add("removed", i, p); });
-    c.ReplacingItemEvent().Connect(
-        [this](int i, const ItemPtr& o, const ItemPtr& n) { Add("replacing " + o->name, i, n); });
-    c.ReplacedItemEvent().Connect(
-        [this](int i, const ItemPtr& o, const ItemPtr& n) { Add("replaced " + o->name, i, n); });
-  }
-  std::vector<std::string> entries;
-
- private:
-  void Add(const std::string& what, int index = -1, const ItemPtr& item = nullptr) {
-    std::string text = what;
-    if (index >= 0) text += " " + std::to_string(index);
-    if (item) text += " " + item->name;
-    text += " count=" + std::to_string(c_.Count());
-    entries.push_back(text);
-  }
-  CollectionBase<ItemPtr>& c_;
-};
-
 ItemPtr MakeItem(const std::string& name) { return std::make_shared<Item>(Item{name}); }
 
 TEST(CollectionBase, EachChangeRaisesItsEventsBeforeAndAfter) {
   auto c = std::make_shared<CollectionBase<ItemPtr>>(Token{});
-  EventLog log(*c);
-  auto a = MakeItem("a"), b = MakeItem("b"), x = MakeItem("x");
-  c->Add(a);
-  c->Insert(0, b);
+  std::vector<std::string> log;
+  CoreTest::RecordCollectionEvents(*c, log);
+  c->Add(MakeItem("a"));
+  c->Insert(0, MakeItem("b"));
   c->Move(0, 1);
-  c->Replace(0, x);
+  c->Replace(0, MakeItem("x"));
   c->RemoveAt(1);
   c->Clear();
-  EXPECT_EQ(log.entries,
-            (std::vector<std::string>{
-                "inserting 0 a count=0", "inserted 0 a count=1", "inserting 0 b count=1",
-                "inserted 0 b count=2", "moving 0 1 count=2", "moved 0 1 count=2",
-                "replacing a 0 x count=2", "replaced a 0 x count=2", "removing 1 b count=2",
-                "removed 1 b count=1", "clearing count=1", "cleared count=0"}));
+  EXPECT_EQ(log, (std::vector<std::string>{
+                     "inserting 0 a count=0", "inserted 0 a count=1", "inserting 0 b count=1",
+                     "inserted 0 b count=2", "moving 0 1 count=2", "moved 0 1 count=2",
+                     "replacing 0 a x count=2", "replaced 0 a x count=2", "removing 1 b count=2",
+                     "removed 1 b count=1", "clearing count=1", "cleared count=0"}));
 }
 
 TEST(CollectionBase, RemovedItemEventComesAfterTheRemovalWithTheItemStillAlive) {
@@ -97,7 +64,6 @@ TEST(CollectionBase, IndexOfFindsTheSameObjectNotAnEqualOne) {
   auto first = MakeItem("same"), second = MakeItem("same");
   c->Add(first);
   c->Add(second);
-  EXPECT_EQ(c->IndexOf(first), 0);
   EXPECT_EQ(c->IndexOf(second), 1);
   EXPECT_EQ(c->IndexOf(MakeItem("same")), -1);
   EXPECT_FALSE(c->Contains(MakeItem("same")));
@@ -110,7 +76,8 @@ TEST(CollectionBase, BadIndicesThrowArgumentExceptionNamingIndexAndRangeWithoutC
   auto c = std::make_shared<CollectionBase<ItemPtr>>(Token{});
   c->Add(MakeItem("a"));
   c->Add(MakeItem("b"));
-  EventLog log(*c);
+  std::vector<std::string> log;
+  CoreTest::RecordCollectionEvents(*c, log);
   const std::vector<std::pair<std::function<void()>, const char*>> cases = {
       {[&] { c->Item(2); }, "CollectionBase::Item: index 2 is outside [0, 2)"},
       {[&] { c->Item(-1); }, "CollectionBase::Item: index -1 is outside [0, 2)"},
@@ -121,25 +88,23 @@ TEST(CollectionBase, BadIndicesThrowArgumentExceptionNamingIndexAndRangeWithoutC
   };
   for (const auto& [call, message] : cases) CoreTest::ExpectThrowWith(call, message);
   EXPECT_EQ(c->Count(), 2);
-  EXPECT_TRUE(log.entries.empty());
+  EXPECT_TRUE(log.empty());
 }
 
 TEST(ReadOnlyCollectionBase, ReadsInOrderAndFindsObjectsByIdentityAndValuesByValue) {
   auto a = MakeItem("a"), b = MakeItem("b");
   auto c = std::make_shared<ReadOnlyCollectionBase<ItemPtr>>(Token{}, std::vector<ItemPtr>{a, b});
-  EXPECT_EQ(c->Count(), 2);
-  std::vector<std::string> names;
-  for (const auto& item : *c) names.push_back(item->name);
-  EXPECT_EQ(names, (std::vector<std::string>{"a", "b"}));
+  std::vector<ItemPtr> items(c->begin(), c->end());
+  EXPECT_EQ(items, (std::vector<ItemPtr>{a, b}));
   EXPECT_EQ(c->IndexOf(b), 1);
   EXPECT_EQ(c->IndexOf(MakeItem("b")), -1);
   EXPECT_EQ(c->Item(0), a);
-  EXPECT_THROW(c->Item(2), ArgumentException);
-  auto values =
-      std::make_shared<ReadOnlyCollectionBase<double>>(Token{}, std::vector<double>{1.5, 2.5});
-  EXPECT_EQ(values->IndexOf(2.5), 1);
-  EXPECT_TRUE(values->Contains(1.5));
-  EXPECT_FALSE(values->Contains(3.0));
+  CoreTest::ExpectThrowWith([&] { c->Item(2); },
+                            "ReadOnlyCollectionBase::Item: index 2 is outside [0, 2)");
+  ReadOnlyCollectionBase<double> values(Token{}, std::vector<double>{1.5, 2.5});
+  EXPECT_EQ(values.IndexOf(2.5), 1);
+  EXPECT_TRUE(values.Contains(1.5));
+  EXPECT_FALSE(values.Contains(3.0));
 }
 
 }  // namespace

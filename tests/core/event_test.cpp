@@ -1,75 +1,62 @@
 #include "interfaces/core/Event.h"
+#include "interfaces/core/ChangedEventShareableBase.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/core/TestSupport.h"
+
 namespace {
 
-using Tamrix::Vorn::Connection;
 using Tamrix::Vorn::Event;
 
 struct Recorder {
-  std::vector<std::string> calls;
-  void OnValue(int value) { calls.push_back("member " + std::to_string(value)); }
+  std::vector<std::string>* calls;
+  void OnValue(int value) { calls->push_back("m" + std::to_string(value)); }
 };
 
-TEST(Event, SlotsRunInConnectionOrderUntilTheirStoredConnectionIsCut) {
+TEST(Event, SlotsRunInConnectionOrderUntilCutOrTheirTrackedSubscriberIsGone) {
   Event<int> event;
   std::vector<std::string> calls;
-  event.Connect([&](int v) { calls.push_back("first " + std::to_string(v)); });
-  Connection second = event.Connect([&](int v) { calls.push_back("second " + std::to_string(v)); });
-  {
-    // Destroying the handle keeps the slot.
-    Connection dropped =
-        event.Connect([&](int v) { calls.push_back("third " + std::to_string(v)); });
-  }
+  auto slot = [&calls](std::string name) {
+    return [&calls, name](int v) { calls.push_back(name + std::to_string(v)); };
+  };
+  auto recorder = std::make_shared<Recorder>(Recorder{&calls});
+  const std::weak_ptr<Recorder> weak = recorder;
+  auto owner = std::make_shared<int>(0);
+  event.Connect(slot("a"));
+  auto second = event.Connect(slot("b"));
+  { auto dropped = event.Connect(slot("c")); }  // destroying the handle keeps the slot
+  event.Connect(weak, &Recorder::OnValue);
+  event.Connect(std::weak_ptr<int>(owner), slot("d"));
   event(7);
   second.disconnect();
-  event(8);
   EXPECT_FALSE(second.connected());
-  EXPECT_EQ(calls,
-            (std::vector<std::string>{"first 7", "second 7", "third 7", "first 8", "third 8"}));
-}
-
-TEST(Event, TrackedSlotsAreSkippedOnceTheirSubscriberIsGone) {
-  Event<int> event;
-  auto recorder = std::make_shared<Recorder>();
-  std::weak_ptr<Recorder> weak = recorder;
-  event.Connect(weak, &Recorder::OnValue);
-  auto owner = std::make_shared<int>(0);
-  std::vector<int> seen;
-  event.Connect(std::weak_ptr<int>(owner), [&seen](int v) { seen.push_back(v); });
-  event(1);
-  EXPECT_EQ(recorder->calls, (std::vector<std::string>{"member 1"}));
   recorder.reset();
   owner.reset();
-  EXPECT_NO_THROW(event(2));
-  EXPECT_TRUE(weak.expired());
-  EXPECT_EQ(seen, (std::vector<int>{1}));
+  event(8);
+  EXPECT_TRUE(weak.expired()) << "the event must not own its subscribers";
+  EXPECT_EQ(calls, (std::vector<std::string>{"a7", "b7", "c7", "m7", "d7", "a8", "c8"}));
 }
 
 TEST(Event, TrackedSubscriberIsKeptAliveWhileItsSlotRuns) {
-  struct Guarded {
-    explicit Guarded(bool* flag) : destroyed(flag) {}
-    ~Guarded() { *destroyed = true; }
-    bool* destroyed;
-  };
   Event<> event;
-  bool destroyed = false;
-  bool destroyedInsideSlot = true;
-  auto subscriber = std::make_shared<Guarded>(&destroyed);
-  event.Connect(std::weak_ptr<Guarded>(subscriber), [&] {
+  auto subscriber = std::make_shared<int>(0);
+  const std::weak_ptr<int> weak = subscriber;
+  bool aliveInSlot = false;
+  event.Connect(weak, [&] {
     subscriber.reset();  // the last outside owner goes away during the call
-    destroyedInsideSlot = destroyed;
+    aliveInSlot = !weak.expired();
   });
   event();
-  EXPECT_FALSE(destroyedInsideSlot);
-  EXPECT_TRUE(destroyed);
+  EXPECT_TRUE(aliveInSlot);
+  EXPECT_TRUE(weak.expired());
 }
 
 TEST(Event, ExceptionFromSlotReachesRaiserAndStopsLaterSlots) {
@@ -94,12 +81,11 @@ TEST(Event, SlotMayConnectAnotherSlotWhileRaising) {
 TEST(Event, SlotsRunOnTheRaisingThreadAndConcurrentRaisesDeliverEveryCall) {
   Event<int> event;
   std::atomic<int> total{0};
-  std::thread::id slotThread;
+  std::thread::id slotThread, raiser;
   event.Connect([&](int v) {
     total += v;
     if (v == 0) slotThread = std::this_thread::get_id();
   });
-  std::thread::id raiser;
   std::thread([&] {
     raiser = std::this_thread::get_id();
     event(0);
@@ -114,6 +100,54 @@ TEST(Event, SlotsRunOnTheRaisingThreadAndConcurrentRaisesDeliverEveryCall) {
   }
   for (auto& t : threads) t.join();
   EXPECT_EQ(total.load(), 4000);
+}
+
+using CoreTest::Token;
+
+class Counter : public Tamrix::Vision::ChangedEventShareableBase {
+ public:
+  explicit Counter(const Token& token) : ChangedEventShareableBase(token) {}
+  int value = 0;
+  void Change(long long flags, int newValue) {
+    value = newValue;
+    OnChanged_(flags);
+  }
+};
+
+TEST(ChangedEventShareableBase, OnChangedRaisesSynchronouslyAfterTheChangeWithTheFlags) {
+  auto counter = std::make_shared<Counter>(Token{});
+  std::vector<std::pair<long long, int>> seen;
+  counter->ChangedEvent().Connect(
+      [&](const auto& args) { seen.emplace_back(args->Flags(), counter->value); });
+  counter->Change(1, 5);
+  counter->Change(2, 6);
+  EXPECT_EQ(seen, (std::vector<std::pair<long long, int>>{{1, 5}, {2, 6}}));
+}
+
+TEST(ChangedEventShareableBase, SuspendCollectsFlagsAndTheOutermostResumeRaisesThemOnce) {
+  auto counter = std::make_shared<Counter>(Token{});
+  CoreTest::FlagLog log(*counter);
+  counter->SuspendChangedEvent();
+  counter->ResumeAndRaiseChangedEvent();  // nothing changed: nothing raised
+  counter->SuspendChangedEvent();
+  counter->SuspendChangedEvent();
+  EXPECT_TRUE(counter->ChangedEventSuspended());
+  for (long long flag : {1, 2, 1}) counter->Change(flag, 0);
+  counter->ResumeAndRaiseChangedEvent();
+  EXPECT_TRUE(log.flags.empty()) << "inner resume must not raise";
+  EXPECT_TRUE(counter->ChangedEventSuspended());
+  counter->ResumeAndRaiseChangedEvent();
+  EXPECT_FALSE(counter->ChangedEventSuspended());
+  counter->ResumeAndRaiseChangedEvent();  // unbalanced resume is harmless
+  EXPECT_EQ(log.flags, std::vector<long long>{3});
+}
+
+TEST(ShareableBase, SharedFromThisSharesOwnershipAndToStringNamesTheNearestRegisteredType) {
+  auto counter = std::make_shared<Counter>(Token{});
+  std::shared_ptr<Tamrix::Vision::ShareableBase> shared = counter->shared_from_this();
+  EXPECT_EQ(shared.get(), static_cast<Tamrix::Vision::ShareableBase*>(counter.get()));
+  EXPECT_EQ(counter.use_count(), 2);
+  EXPECT_EQ(counter->ToString(), "Tamrix::Vision::ChangedEventShareableBase");
 }
 
 }  // namespace

@@ -4,51 +4,38 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace {
 
 using namespace Tamrix::Vision;
 
 TEST(VisionException, EachExceptionIsCatchableAsEveryBaseWithItsMessageAndCode) {
-  struct Case {
-    std::function<void()> raise;
-    VisionExceptionCodes code;
-    const char* message;
-  };
-  const std::vector<Case> cases = {
-      {[] { throw VisionException(VisionExceptionCodes::LibraryNotLoaded, "Cannot load library"); },
-       VisionExceptionCodes::LibraryNotLoaded, "Cannot load library"},
-      {[] { throw ArgumentException("Value must be >= 0"); }, VisionExceptionCodes::InvalidArgument,
+  using Codes = VisionExceptionCodes;
+  const std::vector<std::tuple<std::function<void()>, Codes, const char*>> cases = {
+      {[] { throw VisionException(Codes::LibraryNotLoaded, "Cannot load library"); },
+       Codes::LibraryNotLoaded, "Cannot load library"},
+      {[] { throw ArgumentException("Value must be >= 0"); }, Codes::InvalidArgument,
        "Value must be >= 0"},
-      {[] { throw FileOpenException("engine failed"); }, VisionExceptionCodes::FileOpen,
-       "engine failed"},
+      {[] { throw FileOpenException("engine failed"); }, Codes::FileOpen, "engine failed"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.message);
+  for (const auto& [raise, code, message] : cases) {
+    SCOPED_TRACE(message);
+    EXPECT_THROW(raise(), std::runtime_error);
+    EXPECT_THROW(raise(), Tamrix::Vorn::IException);
     try {
-      c.raise();
-    } catch (const std::exception& e) {
-      EXPECT_STREQ(e.what(), c.message);
-    }
-    try {
-      c.raise();
-    } catch (const Tamrix::Vorn::IException& e) {
-      EXPECT_STREQ(e.Message(), c.message);
-    }
-    try {
-      c.raise();
+      raise();
     } catch (const Tamrix::Vorn::IObject& e) {
-      EXPECT_NE(e.ToString().find(c.message), std::string::npos) << e.ToString();
+      EXPECT_NE(e.ToString().find(message), std::string::npos) << e.ToString();
+      const auto& error = dynamic_cast<const VisionException&>(e);
+      EXPECT_EQ(error.Code(), code);
+      EXPECT_STREQ(error.what(), message);
+      EXPECT_STREQ(static_cast<const Tamrix::Vorn::IException&>(error).Message(), message);
     }
-    try {
-      c.raise();
-    } catch (const VisionException& e) {
-      EXPECT_EQ(e.Code(), c.code);
-    }
-    EXPECT_THROW(c.raise(), std::runtime_error);
   }
-  EXPECT_EQ(static_cast<int>(VisionExceptionCodes::FunctionNotFound), 1);
-  EXPECT_EQ(static_cast<int>(VisionExceptionCodes::LibraryNotLoaded), 2);
+  EXPECT_EQ(static_cast<int>(Codes::FunctionNotFound), 1);
+  EXPECT_EQ(static_cast<int>(Codes::LibraryNotLoaded), 2);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@ tamrix_test(
   NAME core_image_test
   SRCS
     images/image_view_test.cpp
-    images/image_errors_test.cpp
     images/pixel_generation_test.cpp
     images/image_archive_test.cpp
   DEPS tamrix::core

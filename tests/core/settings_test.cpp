@@ -5,7 +5,6 @@
 #include <string>
 #include <thread>
 
-#include "interfaces/core/Exceptions.h"
 #include "tests/core/TestSupport.h"
 
 namespace {
@@ -38,8 +37,7 @@ TEST(CheckSerializationVersionMismatch, RefusesOnlyNewerVersionsNamingClassAndBo
 
 TEST(StringFromZelString, ConvertsBothWaysAndReplacesMalformedInput) {
   using UtilityZel::detail::ZelUtils;
-  EXPECT_EQ(ZelUtils::StringFromZelString(L"Tamrix.Vision.SmartSegmenterHelper.dll"),
-            "Tamrix.Vision.SmartSegmenterHelper.dll");
+  EXPECT_EQ(ZelUtils::StringFromZelString(L"a.dll"), "a.dll");
   EXPECT_EQ(ZelUtils::StringFromZelString(L"\u00e9\u20ac"), "\xC3\xA9\xE2\x82\xAC");
   EXPECT_EQ(ZelUtils::StringFromZelString(std::wstring(1, static_cast<wchar_t>(0x1F600))),
             "\xF0\x9F\x98\x80");

@@ -5,11 +5,15 @@
 #include <memory>
 #include <string>
 
+#include "interfaces/core/ImageInterfaces.h"
 #include "interfaces/core/ShareableBase.h"
 #include "interfaces/engine/ISegmenterModel.h"
 #include "interfaces/engine/ISmartSegmenterAccess.h"
 #include "interfaces/engine/Segmenter.h"
 #include "interfaces/engine/SmartSegmenterResult.h"
+#include "interfaces/smartcore/SmartLabel.h"
+#include "interfaces/smartcore/SmartTrainDataDatabase.h"
+#include "tests/core/TestSupport.h"
 
 namespace Tamrix::Vision::SmartSegmenter {
 
@@ -35,6 +39,13 @@ namespace EngineTests {
 
 using namespace Tamrix::Vision;
 using namespace Tamrix::Vision::SmartSegmenter;
+using Access = SegmenterTestAccess;
+const Tamrix::Vorn::IObject::ObjectCreateAccessToken kToken;
+using CoreTest::MessageOf;
+
+inline std::shared_ptr<SmartCore::SmartLabel> MakeLabel(const std::string& name) {
+  return std::make_shared<SmartCore::SmartLabel>(kToken, name);
+}
 
 struct FakeModel : public ShareableBase, public virtual ISegmenterModel {
   explicit FakeModel(const Tamrix::Vorn::IObject::ObjectCreateAccessToken& token,
@@ -53,7 +64,14 @@ struct FakeModel : public ShareableBase, public virtual ISegmenterModel {
   }
   std::shared_ptr<SmartSegmenterResult> Execute(
       const IImage& image, const IRegion* region,
-      const std::shared_ptr<SmartCore::ISmartLabel>& label) const override;
+      const std::shared_ptr<SmartCore::ISmartLabel>& label) const override {
+    calls += "Execute;";
+    lastImage = &image;
+    lastRegion = region;
+    lastLabel = label;
+    return lastResult = std::make_shared<SmartSegmenterResult>(
+               kToken, "fake", PixelMask(image.Width(), image.Height()), std::vector<float>());
+  }
   void UpdateTrainingParametersAndTrainCache() override { calls += "Update;"; }
   std::string Describe() const override { return "FakeModel " + std::to_string(tag); }
 
@@ -75,12 +93,17 @@ struct FakeModel : public ShareableBase, public virtual ISegmenterModel {
   RTTR_ENABLE(ShareableBase, ISegmenterModel)
 };
 
-// Hands out FakeModels with increasing tags and counts what it was asked for.
-struct FakeAccess : public ISmartSegmenterAccess, public std::enable_shared_from_this<FakeAccess> {
-  std::shared_ptr<Segmenter> CreateSegmenter(
-      std::shared_ptr<SmartCore::ISmartLabel> label) override;
+// Hands out FakeModels with increasing tags and counts what it was asked for; the segmenters
+// are made by the operator, which these tests do not use.
+struct FakeAccess : public ISmartSegmenterAccess {
+  std::shared_ptr<Segmenter> CreateSegmenter(std::shared_ptr<SmartCore::ISmartLabel>) override {
+    return nullptr;
+  }
   std::shared_ptr<ISegmenterModel> CreateModel(
-      const std::shared_ptr<SmartCore::ISmartLabel>& label) override;
+      const std::shared_ptr<SmartCore::ISmartLabel>& label) override {
+    lastLabel = label;
+    return std::make_shared<FakeModel>(kToken, 100 + ++modelsCreated);
+  }
 
   int modelsCreated = 0;
   std::shared_ptr<SmartCore::ISmartLabel> lastLabel;

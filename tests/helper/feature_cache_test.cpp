@@ -2,22 +2,16 @@
 
 #include <thread>
 
-#include "interfaces/core/Image8Grey.h"
 #include "platform/helper/FeatureCache.h"
+#include "tests/helper/HelperTestSupport.h"
 
+namespace HelperTests {
 namespace {
 
-using namespace Tamrix::Vision;
 using namespace Tamrix::Vision::SmartSegmenterHelper::detail;
 
-const Tamrix::Vorn::IObject::ObjectCreateAccessToken kToken;
-
 std::shared_ptr<Image8Grey> Ramp(int size) {
-  auto image = std::make_shared<Image8Grey>(kToken, size, size);
-  for (int y = 0; y < size; ++y) {
-    for (int x = 0; x < size; ++x) image->MutableRow(y)[x] = static_cast<std::uint8_t>(x + y);
-  }
-  return image;
+  return Grey8(size, size, [](int x, int y) { return x + y; });
 }
 
 TEST(FeatureCache, ConcurrentRequestsForOneTileComputeItOnce) {
@@ -36,7 +30,7 @@ TEST(FeatureCache, ConcurrentRequestsForOneTileComputeItOnce) {
   EXPECT_EQ(got[0]->values, ComputeTileFeatures(*image, rect, layout).values);
 }
 
-TEST(FeatureCache, ChangedPixelsLayoutsOrTilesAreComputedAnew) {
+TEST(FeatureCache, ChangedPixelsLayoutsTilesOrImagesAreComputedAnew) {
   FeatureCache cache(std::size_t{64} << 20);
   const auto image = Ramp(40);
   const FeatureLayout layout(2.0, 1);
@@ -53,17 +47,12 @@ TEST(FeatureCache, ChangedPixelsLayoutsOrTilesAreComputedAnew) {
   EXPECT_EQ(cache.ComputedTiles(), 4u);
   EXPECT_EQ(after->Pixel(5, 5)[0], 250.0f);
   EXPECT_EQ(before->Pixel(5, 5)[0], 10.0f);
-}
 
-TEST(FeatureCache, AnotherImageWithEqualPixelsIsNotConfusedWithTheFirst) {
-  FeatureCache cache(std::size_t{64} << 20);
-  const FeatureLayout layout(1.0, 1);
-  const auto first = Ramp(16);
-  const auto second = Ramp(16);
-  second->MutableRow(0)[0] = 99;
-  cache.Get(*first, TileRect{0, 0, 16, 16}, layout);
-  EXPECT_EQ(cache.Get(*second, TileRect{0, 0, 16, 16}, layout)->Pixel(0, 0)[0], 99.0f);
-  EXPECT_EQ(cache.ComputedTiles(), 2u);
+  // Another image with equal pixels but one is not confused with the first.
+  const auto other = Ramp(40);
+  other->MutableRow(0)[0] = 99;
+  EXPECT_EQ(cache.Get(*other, TileRect{0, 0, 40, 40}, layout)->Pixel(0, 0)[0], 99.0f);
+  EXPECT_EQ(cache.ComputedTiles(), 5u);
 }
 
 TEST(FeatureCache, KeepsWithinItsBudgetAndForgetsDestroyedImages) {
@@ -97,3 +86,4 @@ TEST(FeatureCache, ImagesNotOwnedBySharedPointersAreNeverCached) {
 }
 
 }  // namespace
+}  // namespace HelperTests

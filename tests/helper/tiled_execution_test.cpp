@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "interfaces/core/Image8Grey.h"
-#include "interfaces/core/Polygon.h"
 #include "platform/helper/FeatureCache.h"
 #include "platform/helper/Segmentation.h"
 #include "tests/helper/HelperTestSupport.h"
@@ -11,49 +9,43 @@ namespace {
 
 using namespace Tamrix::Vision::SmartSegmenterHelper::detail;
 
-// A forest trained on the left (stripes) against the right (noise) half of a textured scene.
-struct Trained {
-  std::shared_ptr<Image8Grey> image = TexturedScene(90, 70, Disc{45, 35, 20}, 3);
-  FeatureLayout layout{3.0, 1};
-  RandomForest forest;
-  Trained() {
+// A forest trained on the middle of the disc (stripes) against the left edge (noise) of a
+// textured scene.
+class TiledExecution : public ::testing::Test {
+ protected:
+  void SetUp() override {
     LabelMasks masks{Disc{45, 35, 10}.Truth(90, 70), PixelMask(90, 70)};
     for (int y = 0; y < 70; ++y) {
       for (int x = 0; x < 12; ++x) masks.negative.Set(x, y);
     }
     forest = RandomForest::Fit(SampleItem(*image, masks, layout, 1, 2, nullptr), {}, 9);
   }
+  std::vector<float> Classify(const PixelMask* region, int tile, FeatureCache* cache = nullptr) {
+    return ClassifyImage(forest, *image, region, layout, tile, cache);
+  }
+  std::shared_ptr<Image8Grey> image = TexturedScene(90, 70, Disc{45, 35, 20}, 3);
+  FeatureLayout layout{3.0, 1};
+  RandomForest forest;
 };
 
-TEST(TiledExecution, EqualsUntiledExecution) {
-  Trained trained;
-  const auto whole =
-      ClassifyImage(trained.forest, *trained.image, nullptr, trained.layout, 1000, nullptr);
+TEST_F(TiledExecution, EqualsUntiledExecutionWithOrWithoutACache) {
+  const auto whole = Classify(nullptr, 1000);
   ASSERT_EQ(whole.size(), 90u * 70u);
   // Not trivial: some pixels are confidently in, some confidently out.
   EXPECT_GT(*std::max_element(whole.begin(), whole.end()), 0.9f);
   EXPECT_LT(*std::min_element(whole.begin(), whole.end()), 0.1f);
-  for (int tile : {17, 32, 64}) {
-    EXPECT_EQ(ClassifyImage(trained.forest, *trained.image, nullptr, trained.layout, tile, nullptr),
-              whole)
-        << "tiles of " << tile;
-  }
+  for (int tile : {17, 32, 64}) EXPECT_EQ(Classify(nullptr, tile), whole) << "tiles of " << tile;
   FeatureCache cache(std::size_t{64} << 20);
-  EXPECT_EQ(
-      ClassifyImage(trained.forest, *trained.image, nullptr, trained.layout, kTileSize, &cache),
-      whole);
+  EXPECT_EQ(Classify(nullptr, kTileSize, &cache), whole);
 }
 
-TEST(TiledExecution, ARegionLimitsTheClassifiedPixels) {
-  Trained trained;
-  const auto whole =
-      ClassifyImage(trained.forest, *trained.image, nullptr, trained.layout, 1000, nullptr);
+TEST_F(TiledExecution, ARegionLimitsTheClassifiedPixels) {
+  const auto whole = Classify(nullptr, 1000);
   PixelMask inside(90, 70);
   for (int y = 30; y < 40; ++y) {
     for (int x = 20; x < 70; ++x) inside.Set(x, y);
   }
-  const auto limited =
-      ClassifyImage(trained.forest, *trained.image, &inside, trained.layout, 16, nullptr);
+  const auto limited = Classify(&inside, 16);
   for (int y = 0; y < 70; ++y) {
     for (int x = 0; x < 90; ++x) {
       const std::size_t i = static_cast<std::size_t>(y) * 90 + x;
@@ -62,32 +54,28 @@ TEST(TiledExecution, ARegionLimitsTheClassifiedPixels) {
   }
 }
 
-TEST(TiledExecution, TilesWithoutRegionPixelsAreNotComputed) {
-  Trained trained;
+TEST_F(TiledExecution, TilesWithoutRegionPixelsAreNotComputedAndAnEmptyForestGivesZeros) {
   FeatureCache cache(std::size_t{64} << 20);
   auto big = TexturedScene(kTileSize + 40, 60, Disc{30, 30, 20}, 4);
   PixelMask inside(kTileSize + 40, 60);
   inside.Set(3, 3);
-  ClassifyImage(trained.forest, *big, &inside, trained.layout, kTileSize, &cache);
+  ClassifyImage(forest, *big, &inside, layout, kTileSize, &cache);
   EXPECT_EQ(cache.ComputedTiles(), 1u);
-}
-
-TEST(TiledExecution, AnEmptyForestGivesZeros) {
-  Trained trained;
-  const auto none =
-      ClassifyImage(RandomForest(), *trained.image, nullptr, trained.layout, 64, nullptr);
-  EXPECT_EQ(none, std::vector<float>(90u * 70u, 0.0f));
+  EXPECT_EQ(ClassifyImage(RandomForest(), *image, nullptr, layout, 64, nullptr),
+            std::vector<float>(90u * 70u, 0.0f));
 }
 
 TEST(ProbabilitySmoothing, SpreadsAnImpulseAsTheSampledGaussian) {
-  // sigma 1: w0 = 0.399050, w1 = 0.242036 (the normalised exp(-k^2 / 2)); the kernel is w_i w_j.
+  // sigma 1: the normalised exp(-k^2 / 2) has w0 = 0.399050, w1 = 0.242036, w3 = 0.004433 and
+  // radius 3; the kernel is w_i w_j.
   std::vector<float> p(21 * 21, 0.0f);
   p[10 * 21 + 10] = 1.0f;
   SmoothProbabilities(p, 21, 21, nullptr, 1.0);
   EXPECT_NEAR(p[10 * 21 + 10], 0.399050 * 0.399050, 1e-5);
   EXPECT_NEAR(p[10 * 21 + 11], 0.399050 * 0.242036, 1e-5);
   EXPECT_NEAR(p[11 * 21 + 11], 0.242036 * 0.242036, 1e-5);
-  EXPECT_EQ(p[10 * 21 + 14], 0.0f);  // beyond the radius of 3
+  EXPECT_NEAR(p[10 * 21 + 13], 0.399050 * 0.004433, 1e-6);
+  EXPECT_EQ(p[10 * 21 + 14], 0.0f);  // beyond the radius
 }
 
 TEST(ProbabilitySmoothing, AveragesOnlyOverTheRegion) {
@@ -112,11 +100,8 @@ TEST(ProbabilitySmoothing, AveragesOnlyOverTheRegion) {
 
 TEST(ProbabilitySmoothing, NoRegionEqualsARegionCoveringEveryPixelExactly) {
   std::vector<float> free(37 * 23);
-  std::uint32_t state = 3;
-  for (float& value : free) {
-    state = state * 1664525u + 1013904223u;
-    value = static_cast<float>(state >> 8) / 16777216.0f;
-  }
+  Noise noise(3);
+  for (float& value : free) value = noise.Uniform();
   std::vector<float> masked = free;
   PixelMask everything(37, 23);
   for (int y = 0; y < 23; ++y) {
@@ -126,12 +111,10 @@ TEST(ProbabilitySmoothing, NoRegionEqualsARegionCoveringEveryPixelExactly) {
   SmoothProbabilities(masked, 37, 23, &everything, 2.5);
   EXPECT_NE(free[0], 0.0f);
   for (std::size_t i = 0; i < free.size(); ++i) ASSERT_EQ(free[i], masked[i]) << "pixel " << i;
-}
-
-TEST(ProbabilitySmoothing, ScaleZeroLeavesTheMapAsItIs) {
-  std::vector<float> p{0.1f, 0.9f, 0.3f, 0.4f};
-  SmoothProbabilities(p, 2, 2, nullptr, 0.0);
-  EXPECT_EQ(p, (std::vector<float>{0.1f, 0.9f, 0.3f, 0.4f}));
+  // Scale zero leaves the map as it is.
+  masked = free;
+  SmoothProbabilities(masked, 37, 23, nullptr, 0.0);
+  EXPECT_EQ(masked, free);
 }
 
 }  // namespace

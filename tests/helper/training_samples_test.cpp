@@ -2,82 +2,56 @@
 
 #include <algorithm>
 
-#include "interfaces/core/Image8Grey.h"
 #include "interfaces/core/LineSegment.h"
-#include "interfaces/core/Polygon.h"
-#include "interfaces/smartcore/SmartLabel.h"
-#include "interfaces/smartcore/SmartTrainData.h"
 #include "platform/helper/Segmentation.h"
+#include "tests/helper/HelperTestSupport.h"
 
+namespace HelperTests {
 namespace {
 
-using namespace Tamrix::Vision;
 using namespace Tamrix::Vision::SmartSegmenterHelper::detail;
 
-const Tamrix::Vorn::IObject::ObjectCreateAccessToken kToken;
-
-std::shared_ptr<Polygon> Rect(double x0, double y0, double x1, double y1) {
-  return std::make_shared<Polygon>(kToken,
-                                   std::vector<Point2D>{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
-}
-
-std::shared_ptr<Image8Grey> Noise(int width, int height, std::uint32_t seed) {
-  auto image = std::make_shared<Image8Grey>(kToken, width, height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      seed = seed * 1664525u + 1013904223u;
-      image->MutableRow(y)[x] = static_cast<std::uint8_t>(seed >> 24);
-    }
-  }
-  return image;
-}
-
-struct Item {
+// A 40 x 30 training item of noise with labels "a" and "b" to annotate.
+struct Scene {
   std::shared_ptr<SmartCore::SmartLabel> a = std::make_shared<SmartCore::SmartLabel>(kToken, "a");
   std::shared_ptr<SmartCore::SmartLabel> b = std::make_shared<SmartCore::SmartLabel>(kToken, "b");
-  std::shared_ptr<Image8Grey> image = Noise(40, 30, 1);
+  std::shared_ptr<Image8Grey> image = NoiseImage(40, 30, 1);
   std::shared_ptr<SmartCore::SmartTrainData> item =
       std::make_shared<SmartCore::SmartTrainData>(kToken, image, true);
+  LabelMasks Masks(const char* label) const { return RasterizeLabelMasks(*item, 40, 30, label); }
 };
 
 TEST(TrainingSamples, AreasOfTheLabelArePositiveAndAreasOfOthersNegative) {
-  Item scene;
+  Scene scene;
   // Pixel centres x in [2, 6) and y in [3, 5) lie inside the first rectangle: 4 x 2 pixels.
-  scene.item->AddAssignment(scene.a, Rect(1.5, 2.5, 5.5, 4.5));
-  scene.item->AddAssignment(scene.b, Rect(19.5, 19.5, 22.5, 20.5));
-  const LabelMasks masks = RasterizeLabelMasks(*scene.item, 40, 30, "a");
+  scene.item->AddAssignment(scene.a, Square(1.5, 2.5, 5.5, 4.5));
+  scene.item->AddAssignment(scene.b, Square(19.5, 19.5, 22.5, 20.5));
+  const LabelMasks masks = scene.Masks("a");
   EXPECT_EQ(masks.positive.Count(), 8);
-  EXPECT_TRUE(masks.positive.At(2, 3));
-  EXPECT_TRUE(masks.positive.At(5, 4));
-  EXPECT_FALSE(masks.positive.At(6, 4));
-  EXPECT_FALSE(masks.positive.At(2, 5));
+  EXPECT_TRUE(masks.positive.At(2, 3) && masks.positive.At(5, 4));
+  EXPECT_FALSE(masks.positive.At(6, 4) || masks.positive.At(2, 5));
   EXPECT_EQ(masks.negative.Count(), 3);
-  EXPECT_TRUE(masks.negative.At(20, 20));
-  EXPECT_TRUE(masks.negative.At(22, 20));
-
+  EXPECT_TRUE(masks.negative.At(20, 20) && masks.negative.At(22, 20));
   // For label b the roles swap.
-  const LabelMasks forB = RasterizeLabelMasks(*scene.item, 40, 30, "b");
-  EXPECT_EQ(forB.positive.Data(), masks.negative.Data());
-  EXPECT_EQ(forB.negative.Data(), masks.positive.Data());
+  EXPECT_EQ(scene.Masks("b").positive.Data(), masks.negative.Data());
+  EXPECT_EQ(scene.Masks("b").negative.Data(), masks.positive.Data());
 }
 
 TEST(TrainingSamples, CurvesGiveAStrokeThreePixelsWide) {
-  Item scene;
+  Scene scene;
   scene.item->AddAssignment(scene.a,
                             std::make_shared<LineSegment>(kToken, Point2D{5, 10}, Point2D{20, 10}));
-  const LabelMasks masks = RasterizeLabelMasks(*scene.item, 40, 30, "a");
+  const LabelMasks masks = scene.Masks("a");
   for (int y : {9, 10, 11}) EXPECT_TRUE(masks.positive.At(12, y)) << "row " << y;
-  EXPECT_FALSE(masks.positive.At(12, 8));
-  EXPECT_FALSE(masks.positive.At(12, 12));
-  EXPECT_FALSE(masks.positive.At(30, 10));
+  EXPECT_FALSE(masks.positive.At(12, 8) || masks.positive.At(12, 12) || masks.positive.At(30, 10));
   EXPECT_EQ(masks.negative.Count(), 0);
 }
 
 TEST(TrainingSamples, APixelUnderBothLabelsCountsForBoth) {
-  Item scene;
-  scene.item->AddAssignment(scene.a, Rect(-0.5, -0.5, 4.5, 0.5));  // x 0..4 of row 0
-  scene.item->AddAssignment(scene.b, Rect(2.5, -0.5, 7.5, 0.5));   // x 3..7 of row 0
-  const LabelMasks masks = RasterizeLabelMasks(*scene.item, 40, 30, "a");
+  Scene scene;
+  scene.item->AddAssignment(scene.a, Square(-0.5, -0.5, 4.5, 0.5));  // x 0..4 of row 0
+  scene.item->AddAssignment(scene.b, Square(2.5, -0.5, 7.5, 0.5));   // x 3..7 of row 0
+  const LabelMasks masks = scene.Masks("a");
   EXPECT_EQ(masks.positive.Count(), 5);
   EXPECT_EQ(masks.negative.Count(), 5);
   EXPECT_TRUE(masks.positive.At(3, 0) && masks.negative.At(3, 0));
@@ -105,42 +79,36 @@ TEST(TrainingSamples, ChoiceIsCappedSortedAndSeeded) {
 }
 
 TEST(TrainingSamples, FingerprintFollowsContentNotObjects) {
-  Item one, two;
-  one.item->AddAssignment(one.a, Rect(1.5, 1.5, 9.5, 9.5));
-  two.item->AddAssignment(two.a, Rect(1.5, 1.5, 9.5, 9.5));
-  const auto fingerprint = [](const Item& item) {
-    return ItemFingerprint(ImageFingerprint(*item.image),
-                           RasterizeLabelMasks(*item.item, 40, 30, "a"));
+  Scene one, two, three;
+  one.item->AddAssignment(one.a, Square(1.5, 1.5, 9.5, 9.5));
+  two.item->AddAssignment(two.a, Square(1.5, 1.5, 9.5, 9.5));
+  three.item->AddAssignment(three.a, Square(1.5, 1.5, 9.5, 10.5));
+  const auto fingerprint = [](const Scene& scene) {
+    return ItemFingerprint(ImageFingerprint(*scene.image), scene.Masks("a"));
   };
   EXPECT_NE(one.image, two.image);
   EXPECT_EQ(fingerprint(one), fingerprint(two));
-
+  EXPECT_NE(fingerprint(one), fingerprint(three));
   two.image->MutableRow(29)[39] ^= 1;
   EXPECT_NE(fingerprint(one), fingerprint(two));
-
-  Item three;
-  three.item->AddAssignment(three.a, Rect(1.5, 1.5, 9.5, 10.5));
-  EXPECT_NE(fingerprint(one), fingerprint(three));
 }
 
 TEST(TrainingSamples, SampleRowsHoldTheFeaturesOfTheChosenPixels) {
-  Item scene;
-  scene.item->AddAssignment(scene.a, Rect(1.5, 1.5, 4.5, 3.5));      // 3 x 2 pixels
-  scene.item->AddAssignment(scene.b, Rect(30.5, 20.5, 32.5, 21.5));  // 2 x 1 pixels
-  const LabelMasks masks = RasterizeLabelMasks(*scene.item, 40, 30, "a");
+  Scene scene;
+  scene.item->AddAssignment(scene.a, Square(1.5, 1.5, 4.5, 3.5));      // 3 x 2 pixels
+  scene.item->AddAssignment(scene.b, Square(30.5, 20.5, 32.5, 21.5));  // 2 x 1 pixels
   const FeatureLayout layout(2.0, 1);
-  const SampleMatrix samples = SampleItem(*scene.image, masks, layout, 1, 2, nullptr);
+  const SampleMatrix samples = SampleItem(*scene.image, scene.Masks("a"), layout, 1, 2, nullptr);
   ASSERT_EQ(samples.Count(), 8u);
   EXPECT_EQ(samples.positive, (std::vector<std::uint8_t>{1, 1, 1, 1, 1, 1, 0, 0}));
   const TileFeatures whole = ComputeTileFeatures(*scene.image, TileRect{0, 0, 40, 30}, layout);
   const int pixels[8][2] = {{2, 2}, {3, 2}, {4, 2}, {2, 3}, {3, 3}, {4, 3}, {31, 21}, {32, 21}};
-  for (int s = 0; s < 8; ++s) {
+  for (std::size_t s = 0; s < 8; ++s) {
     for (int f = 0; f < layout.Count(); ++f) {
-      ASSERT_EQ(samples.Row(static_cast<std::size_t>(s))[f],
-                whole.Pixel(pixels[s][0], pixels[s][1])[f])
-          << "sample " << s << " feature " << f;
+      ASSERT_EQ(samples.Row(s)[f], whole.Pixel(pixels[s][0], pixels[s][1])[f]) << s << " " << f;
     }
   }
 }
 
 }  // namespace
+}  // namespace HelperTests

@@ -8,7 +8,6 @@
 #include "interfaces/core/ChangedEventShareableBase.h"
 #include "interfaces/core/GraphicInterfaces.h"
 #include "interfaces/core/Image8Grey.h"
-#include "interfaces/smartcore/ISmartSegmenterResult.h"
 #include "interfaces/smartcore/SmartLabel.h"
 #include "interfaces/smartcore/SmartTrainData.h"
 #include "tests/core/TestSupport.h"
@@ -17,14 +16,14 @@ namespace SmartCoreTest {
 
 using CoreTest::ExpectThrowWith;
 using CoreTest::ExpectVisionError;
+using CoreTest::FlagLog;
+using CoreTest::MessageOf;
 using CoreTest::Token;
 
 // A shape with fixed bounds; Edit() raises its changed event like a vertex edit would.
 class FakeShape : public Tamrix::Vision::ChangedEventShareableBase,
                   public virtual Tamrix::Vision::IShape {
  public:
-  static constexpr long long SfEdited = 8;
-
   FakeShape(const Token& token, Tamrix::Vision::BoundingBox bounds)
       : ChangedEventShareableBase(token), bounds_(bounds) {}
 
@@ -33,7 +32,7 @@ class FakeShape : public Tamrix::Vision::ChangedEventShareableBase,
     return Tamrix::Vision::PixelMask(width, height);
   }
   bool IsArea() const override { return true; }
-  void Edit() { OnChanged_(SfEdited); }
+  void Edit() { OnChanged_(8); }
 
  private:
   Tamrix::Vision::BoundingBox bounds_;
@@ -57,40 +56,5 @@ inline std::shared_ptr<Tamrix::Vision::SmartCore::SmartTrainData> MakeItem(bool 
   return std::make_shared<Tamrix::Vision::SmartCore::SmartTrainData>(Token{}, MakeImage(),
                                                                      isTraining);
 }
-
-// A result with just a label name; the pixel data is empty.
-class FakeResult : public Tamrix::Vision::ShareableBase,
-                   public virtual Tamrix::Vision::SmartCore::ISmartSegmenterResult {
- public:
-  FakeResult(const Token& token, std::string label)
-      : ShareableBase(token), label_(std::move(label)) {}
-  std::string LabelName() const override { return label_; }
-  int Width() const override { return 0; }
-  int Height() const override { return 0; }
-  const Tamrix::Vision::PixelMask& Mask() const override { return mask_; }
-  const std::vector<float>& Probabilities() const override { return probabilities_; }
-  long long Area() const override { return 0; }
-  Tamrix::Vision::BoundingBox Bounds() const override { return {}; }
-
- private:
-  std::string label_;
-  Tamrix::Vision::PixelMask mask_;
-  std::vector<float> probabilities_;
-  RTTR_ENABLE(ShareableBase, ISmartSegmenterResult)
-};
-
-// Records the flags of every changed event of one object.
-struct FlagRecorder {
-  std::vector<long long> flags;
-  Tamrix::Vorn::Connection connection;
-
-  explicit FlagRecorder(Tamrix::Vision::IChangedEvent& source) {
-    connection = source.ChangedEvent().Connect(
-        [this](const std::shared_ptr<Tamrix::Vision::ChangedEventArgs>& args) {
-          flags.push_back(args->Flags());
-        });
-  }
-  ~FlagRecorder() { connection.disconnect(); }
-};
 
 }  // namespace SmartCoreTest

@@ -13,18 +13,16 @@ namespace {
 
 using namespace Tamrix::Vision::SmartCore;
 using namespace SmartCoreTest;
-using Tamrix::Vision::ChangedEventArgs;
+using Tamrix::Vision::IShape;
 
 TEST(SmartLabel, RenameRaisesSfNameAfterTheNewNameIsStoredAndOnlyOnChange) {
   auto label = MakeLabel("cat");
-  std::vector<std::string> namesSeen;
-  FlagRecorder recorder(*label);
+  std::vector<std::pair<long long, std::string>> seen;
   label->ChangedEvent().Connect(
-      [&](const std::shared_ptr<ChangedEventArgs>&) { namesSeen.push_back(label->Name()); });
+      [&](const auto& args) { seen.emplace_back(args->Flags(), label->Name()); });
   label->setName("cat");
   label->setName("dog");
-  EXPECT_EQ(recorder.flags, std::vector<long long>{SmartLabel::SfName});
-  EXPECT_EQ(namesSeen, std::vector<std::string>{"dog"});
+  EXPECT_EQ(seen, (std::vector<std::pair<long long, std::string>>{{1, "dog"}}));
   EXPECT_EQ(SmartLabel::SfName, 1);
 }
 
@@ -33,17 +31,12 @@ TEST(SmartLabelCollection, RemovedItemEventComesAfterTheLabelLeft) {
   auto a = MakeLabel("a");
   labels->Add(a);
   labels->Add(MakeLabel("b"));
-  int calls = 0;
-  labels->RemovedItemEvent().Connect([&](int index, const std::shared_ptr<SmartLabel>& label) {
-    ++calls;
-    EXPECT_EQ(index, 0);
-    EXPECT_EQ(label, a);
-    EXPECT_FALSE(labels->Contains(a));
-    EXPECT_EQ(labels->Count(), 1);
-  });
+  std::vector<std::string> log;
+  CoreTest::RecordCollectionEvents(*labels, log);
   EXPECT_TRUE(labels->Remove(a));
   EXPECT_FALSE(labels->Remove(a));
-  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(log, (std::vector<std::string>{"removing 0 a count=2", "removed 0 a count=1"}));
+  EXPECT_FALSE(labels->Contains(a));
 }
 
 std::shared_ptr<SmartLabelToShapeAssignment> MakeAssignment(std::shared_ptr<ISmartLabel> label,
@@ -55,46 +48,41 @@ TEST(SmartLabelToShapeAssignment, SettersAndShapeEditsRaiseFlagOneAfterStoringAn
   auto firstLabel = MakeLabel("a"), secondLabel = MakeLabel("b");
   auto firstShape = MakeShape(), secondShape = MakeShape();
   auto assignment = MakeAssignment(firstLabel, firstShape);
-  std::vector<std::shared_ptr<ISmartLabel>> labelsSeen;
-  std::vector<std::shared_ptr<Tamrix::Vision::IShape>> shapesSeen;
-  assignment->ChangedEvent().Connect([&](const std::shared_ptr<ChangedEventArgs>& args) {
+  using Seen = std::pair<std::shared_ptr<ISmartLabel>, std::shared_ptr<IShape>>;
+  std::vector<Seen> seen;
+  assignment->ChangedEvent().Connect([&](const auto& args) {
     EXPECT_EQ(args->Flags(), SmartLabelToShapeAssignment::SfAssignment);
-    labelsSeen.push_back(assignment->Label());
-    shapesSeen.push_back(assignment->Shape());
+    seen.emplace_back(assignment->Label(), assignment->Shape());
   });
   assignment->setLabel(firstLabel);
   assignment->setShape(firstShape);
-  EXPECT_TRUE(labelsSeen.empty());
+  EXPECT_TRUE(seen.empty());
   firstShape->Edit();
   assignment->setLabel(secondLabel);
   assignment->setShape(secondShape);
-  // Edits of a replaced shape are no longer forwarded.
-  firstShape->Edit();
+  firstShape->Edit();  // edits of a replaced shape are no longer forwarded
   secondShape->Edit();
-  EXPECT_EQ(labelsSeen, (std::vector<std::shared_ptr<ISmartLabel>>{firstLabel, secondLabel,
-                                                                   secondLabel, secondLabel}));
-  EXPECT_EQ(shapesSeen, (std::vector<std::shared_ptr<Tamrix::Vision::IShape>>{
-                            firstShape, firstShape, secondShape, secondShape}));
+  EXPECT_EQ(seen, (std::vector<Seen>{{firstLabel, firstShape},
+                                     {secondLabel, firstShape},
+                                     {secondLabel, secondShape},
+                                     {secondLabel, secondShape}}));
   EXPECT_EQ(SmartLabelToShapeAssignment::SfAssignment, 1);
 }
 
-TEST(SmartLabelToShapeAssignment, ShapeDoesNotKeepItsAssignmentAlive) {
-  auto shape = MakeShape();
-  std::weak_ptr<SmartLabelToShapeAssignment> weak = MakeAssignment(MakeLabel("a"), shape);
-  EXPECT_TRUE(weak.expired());
-  shape->Edit();  // must reach nothing
-  EXPECT_EQ(shape->ChangedEvent().SlotCount(), 0u);
-}
-
-TEST(SmartLabelToShapeAssignment, NullLabelAndShapeAreAccepted) {
+TEST(SmartLabelToShapeAssignment, AcceptsNullLabelAndShapeAndIsNotKeptAliveByItsShape) {
   auto assignment = MakeAssignment(nullptr, nullptr);
   EXPECT_EQ(assignment->Label(), nullptr);
   EXPECT_EQ(assignment->Shape(), nullptr);
-  FlagRecorder recorder(*assignment);
+  FlagLog log(*assignment);
   auto shape = MakeShape();
   assignment->setShape(shape);
   shape->Edit();
-  EXPECT_EQ(recorder.flags, (std::vector<long long>{1, 1}));
+  EXPECT_EQ(log.flags, (std::vector<long long>{1, 1}));
+  std::weak_ptr<SmartLabelToShapeAssignment> weak = MakeAssignment(MakeLabel("a"), shape);
+  EXPECT_TRUE(weak.expired());
+  shape->Edit();  // must reach only the living assignment
+  EXPECT_EQ(shape->ChangedEvent().SlotCount(), 1u);
+  EXPECT_EQ(log.flags.size(), 3u);
 }
 
 }  // namespace

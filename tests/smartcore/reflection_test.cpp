@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include <rttr/type>
 
@@ -14,48 +15,48 @@ namespace {
 using namespace Tamrix::Vision::SmartCore;
 using namespace SmartCoreTest;
 
+rttr::type Type(const std::string& name) {
+  return rttr::type::get_by_name("Tamrix::Vision::SmartCore::" + name);
+}
+
 TEST(SmartCoreReflection, TypesAreFoundByTheirQualifiedNameAndNameTheirLibrary) {
   for (const char* name :
        {"ISmartLabel", "SmartLabel", "SmartLabelCollection", "SmartLabelToShapeAssignment",
         "SmartLabelToShapeAssignmentCollection", "SmartTrainData", "SmartTrainDataCollection",
         "SmartTrainDataDatabase", "ISmartTrainDatabaseVerifier", "ISmartSegmenterResult",
         "SmartSegmenterResults", "ISmartSegmenter"}) {
-    const rttr::type type =
-        rttr::type::get_by_name(std::string("Tamrix::Vision::SmartCore::") + name);
-    ASSERT_TRUE(type.is_valid()) << name;
-    EXPECT_EQ(type.get_metadata("LibraryExport").to_string(), "Tamrix.Vision.SmartCore") << name;
+    EXPECT_EQ(Type(name).get_metadata("LibraryExport").to_string(), "Tamrix.Vision.SmartCore")
+        << name;
   }
 }
 
 TEST(SmartCoreReflection, LabelIsCreatedAndRenamedThroughTheRegistry) {
-  const rttr::type type = rttr::type::get_by_name("Tamrix::Vision::SmartCore::SmartLabel");
-  rttr::variant created = type.create();
+  rttr::variant created = Type("SmartLabel").create();
   ASSERT_TRUE(created.is_type<std::shared_ptr<SmartLabel>>());
   auto label = created.get_value<std::shared_ptr<SmartLabel>>();
-  FlagRecorder recorder(*label);
-  ASSERT_TRUE(type.get_method("setName").invoke(*label, std::string("cat")).is_valid());
+  FlagLog log(*label);
+  ASSERT_TRUE(
+      Type("SmartLabel").get_method("setName").invoke(*label, std::string("cat")).is_valid());
   EXPECT_EQ(label->Name(), "cat");
-  EXPECT_EQ(type.get_property_value("Name", *label).to_string(), "cat");
-  EXPECT_EQ(recorder.flags, std::vector<long long>{1});
+  EXPECT_EQ(Type("SmartLabel").get_property_value("Name", *label).to_string(), "cat");
+  EXPECT_EQ(log.flags, std::vector<long long>{1});
 }
 
 TEST(SmartCoreReflection, StaticFlagsReadBackTheirValues) {
-  auto flag = [](const char* type, const char* name) {
-    const rttr::property property = rttr::type::get_by_name(type).get_property(name);
+  for (const auto& [type, name, value] : {std::tuple{"SmartLabel", "SfName", 1LL},
+                                          {"SmartLabelToShapeAssignment", "SfAssignment", 1LL},
+                                          {"SmartTrainData", "SfTrainingContent", 2LL}}) {
+    const rttr::property property = Type(type).get_property(name);
     EXPECT_TRUE(property.is_static()) << name;
-    const rttr::variant value = property.get_value(rttr::instance());
-    EXPECT_TRUE(value.is_type<long long>()) << name;
-    return value.is_type<long long>() ? value.get_value<long long>() : -1;
-  };
-  EXPECT_EQ(flag("Tamrix::Vision::SmartCore::SmartLabel", "SfName"), 1);
-  EXPECT_EQ(flag("Tamrix::Vision::SmartCore::SmartLabelToShapeAssignment", "SfAssignment"), 1);
-  EXPECT_EQ(flag("Tamrix::Vision::SmartCore::SmartTrainData", "SfTrainingContent"), 2);
+    const rttr::variant read = property.get_value(rttr::instance());
+    ASSERT_TRUE(read.is_type<long long>()) << name;
+    EXPECT_EQ(read.get_value<long long>(), value) << name;
+  }
 }
 
 TEST(SmartCoreReflection, TrainingDataOffersOnePseudoPropertyPerItem) {
   auto database = std::make_shared<SmartTrainDataDatabase>(Token{});
-  auto a = std::make_shared<SmartTrainData>(Token{}, MakeImage());
-  auto b = std::make_shared<SmartTrainData>(Token{}, MakeImage());
+  auto a = MakeItem(), b = MakeItem();
   database->Add(a);
   database->Add(b);
   const auto data = database->TrainingData();

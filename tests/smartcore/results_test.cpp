@@ -5,7 +5,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "interfaces/core/Exceptions.h"
 #include "interfaces/core/ObjectArchive.h"
 #include "interfaces/smartcore/SmartSegmenterResults.h"
 #include "tests/smartcore/TestObjects.h"
@@ -24,36 +23,53 @@ namespace {
 
 using namespace Tamrix::Vision::SmartCore;
 using namespace SmartCoreTest;
+using Access = SmartSegmenterResultsTestAccess;
 
 static_assert(!std::is_constructible_v<SmartSegmenterResults,
                                        std::vector<std::shared_ptr<ISmartSegmenterResult>>>,
               "only the segmenter may create results");
 static_assert(!std::is_default_constructible_v<SmartSegmenterResults>);
 
+// A result with just a label name; the pixel data is empty.
+class FakeResult : public Tamrix::Vision::ShareableBase, public virtual ISmartSegmenterResult {
+ public:
+  FakeResult(const Token& token, std::string label)
+      : ShareableBase(token), label_(std::move(label)) {}
+  std::string LabelName() const override { return label_; }
+  int Width() const override { return 0; }
+  int Height() const override { return 0; }
+  const Tamrix::Vision::PixelMask& Mask() const override { return mask_; }
+  const std::vector<float>& Probabilities() const override { return probabilities_; }
+  long long Area() const override { return 0; }
+  Tamrix::Vision::BoundingBox Bounds() const override { return {}; }
+
+ private:
+  std::string label_;
+  Tamrix::Vision::PixelMask mask_;
+  std::vector<float> probabilities_;
+  RTTR_ENABLE(ShareableBase, ISmartSegmenterResult)
+};
+
 TEST(SmartSegmenterResults, HoldsTheResultsInTheGivenOrder) {
   std::shared_ptr<ISmartSegmenterResult> a = std::make_shared<FakeResult>(Token{}, "a");
   std::shared_ptr<ISmartSegmenterResult> b = std::make_shared<FakeResult>(Token{}, "b");
-  auto results = SmartSegmenterResultsTestAccess::Make({a, b});
-  ASSERT_EQ(results->Count(), 2);
+  auto results = Access::Make({a, b});
+  EXPECT_EQ(std::vector<std::shared_ptr<ISmartSegmenterResult>>(results->begin(), results->end()),
+            (std::vector<std::shared_ptr<ISmartSegmenterResult>>{a, b}));
   EXPECT_EQ(results->Item(0), a);
   EXPECT_EQ(results->IndexOf(b), 1);
   EXPECT_FALSE(results->Contains(std::make_shared<FakeResult>(Token{}, "a")));
-  std::vector<std::string> names;
-  for (const auto& result : *results) names.push_back(result->LabelName());
-  EXPECT_EQ(names, (std::vector<std::string>{"a", "b"}));
   EXPECT_THROW(results->Item(2), Tamrix::Vision::ArgumentException);
   EXPECT_THROW(results->Item(-1), Tamrix::Vision::ArgumentException);
 }
 
 TEST(SmartSegmenterResults, EmptyResultsRoundTripThroughIObject) {
-  std::shared_ptr<Tamrix::Vorn::IObject> saved = SmartSegmenterResultsTestAccess::Make({});
   std::stringstream stream;
-  Tamrix::Vision::Archiving::SaveObject(stream, saved);
+  Tamrix::Vision::Archiving::SaveObject(stream, Access::Make({}));
   auto loaded = std::dynamic_pointer_cast<SmartSegmenterResults>(
       Tamrix::Vision::Archiving::LoadObject(stream));
   ASSERT_NE(loaded, nullptr);
   EXPECT_EQ(loaded->Count(), 0);
-  EXPECT_THROW(loaded->Item(0), Tamrix::Vision::ArgumentException);
 }
 
 }  // namespace

@@ -6,22 +6,19 @@
 namespace SmartsegTest {
 namespace {
 
-class SmartsegProgress : public ::testing::Test {
- protected:
-  void SetUp() override {
-    WritePng(scratch_ / "a.png", TwoToneImage());
-    WritePng(scratch_ / "b.png", TwoToneImage());
-    WriteText(scratch_ / "a.json", TwoToneAnnotation("a.png"));
-    ASSERT_EQ(scratch_.Run({"train", "--model", "m.model", "--quiet", "a.json"}).exitCode, 0);
-  }
-  Scratch scratch_;
+TEST(SmartsegProgress, NamesEachStepOfHowManyWithTimesUnlessQuiet) {
+  Scratch scratch;
+  WriteTwoTone(scratch);
+  WritePng(scratch / "b.png", TwoToneImage());
   // Progress from the first moment instead of after a second.
-  const std::vector<std::string> immediate_ = {"SMARTSEG_PROGRESS_DELAY=0"};
-};
+  const std::vector<std::string> immediate = {"SMARTSEG_PROGRESS_DELAY=0"};
+  const RunResult train = scratch.Run("train --model m.model a.json", immediate);
+  ASSERT_EQ(train.exitCode, 0) << train.err;
+  EXPECT_NE(train.err.find("smartseg: reading annotation 1 of 1 (a.json)"), std::string::npos)
+      << train.err;
+  EXPECT_NE(train.err.find("smartseg: training on 1 item(s)"), std::string::npos) << train.err;
 
-TEST_F(SmartsegProgress, NamesEachImageOfHowManyWithTimes) {
-  const RunResult run =
-      scratch_.Run({"segment", "--model", "m.model", "--out", "o", "a.png", "b.png"}, immediate_);
+  const RunResult run = scratch.Run("segment --model m.model --out o a.png b.png", immediate);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.err.find("smartseg: segmenting image 1 of 2 (a.png), "), std::string::npos)
       << run.err;
@@ -31,21 +28,11 @@ TEST_F(SmartsegProgress, NamesEachImageOfHowManyWithTimes) {
   const auto second = run.err.find("image 2 of 2");
   EXPECT_NE(run.err.find("s left", second), std::string::npos) << run.err;
   EXPECT_EQ(run.err.substr(0, second).find("s left"), std::string::npos) << run.err;
-}
 
-TEST_F(SmartsegProgress, TrainingReportsReadingAndTraining) {
-  const RunResult run = scratch_.Run({"train", "--model", "n.model", "a.json"}, immediate_);
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.err.find("smartseg: reading annotation 1 of 1 (a.json)"), std::string::npos)
-      << run.err;
-  EXPECT_NE(run.err.find("smartseg: training on 1 item(s)"), std::string::npos) << run.err;
-}
-
-TEST_F(SmartsegProgress, QuietSilencesIt) {
-  const RunResult run = scratch_.Run(
-      {"segment", "--model", "m.model", "--out", "o", "--quiet", "a.png", "b.png"}, immediate_);
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.err, "");
+  const RunResult quiet =
+      scratch.Run("segment --model m.model --out q --quiet a.png b.png", immediate);
+  ASSERT_EQ(quiet.exitCode, 0) << quiet.err;
+  EXPECT_EQ(quiet.err, "");
 }
 
 }  // namespace

@@ -24,15 +24,18 @@ void SmartSegmenterOperator::RegisterItemChangedEvent(
   // when items and assignments outlive it.
   const std::weak_ptr<SmartSegmenterOperator> self = shared_from_this();
   SmartSegmenterOperator* const raw = this;
+  // The slots live in the item's own events (and its assignments'), so they hold the item weakly:
+  // a strong reference would keep the item alive through its own event after everyone let go.
+  const std::weak_ptr<SmartCore::SmartTrainData> weakItem = item;
   auto connections = std::make_shared<impl::ConnectionList>();
   connections->push_back(item->ChangedEvent().Connect(
-      self, [raw, item](const std::shared_ptr<ChangedEventArgs>& args) {
-        raw->DatabaseItemChanged(item, args);
+      self, [raw, weakItem](const std::shared_ptr<ChangedEventArgs>& args) {
+        if (auto changed = weakItem.lock()) raw->DatabaseItemChanged(changed, args);
       }));
   for (const auto& assignment : *item->Assignments()) {
     connections->push_back(assignment->ChangedEvent().Connect(
-        self, [raw, item](const std::shared_ptr<ChangedEventArgs>& args) {
-          raw->ShapeAssignmentChanged(item, args);
+        self, [raw, weakItem](const std::shared_ptr<ChangedEventArgs>& args) {
+          if (auto changed = weakItem.lock()) raw->ShapeAssignmentChanged(changed, args);
         }));
   }
   binding->itemConnections->emplace(std::move(item), std::move(connections));

@@ -27,98 +27,86 @@ struct RasterCase {
   std::shared_ptr<IShape> shape;
   int width, height;
   double stroke;
-  Rows expected;
+  std::string expected;
 };
-
-RasterCase C(const char* name, std::shared_ptr<IShape> shape, int width, int height, double stroke,
-             Rows expected) {
-  return {name, std::move(shape), width, height, stroke, std::move(expected)};
-}
 
 std::vector<RasterCase> RasterCases() {
   const double r2 = std::sqrt(2.0);
-  const Rows line = {"........", "........", ".######.", "........", "........"};
-  const Rows ellipse = {"...........", "...........", ".....#.....", "...#####...", "..######...",
-                        "...#####...", "...........", "...........", "..........."};
+  const std::string line = "........ ........ .######. ........ ........";
+  const std::string ellipse =
+      "........... ........... .....#..... ...#####... ..######... ...#####... ........... "
+      "........... ...........";
   return {
       // x in [2, 6), y in [2, 4).
-      C("axis-aligned rectangle", Make<RectangleAffine>(Point2D{4, 3}, 4, 2), 8, 6, 1,
-        {"........", "........", "..####..", "..####..", "........", "........"}),
+      {"axis-aligned rectangle", Make<RectangleAffine>(Point2D{4, 3}, 4, 2), 8, 6, 1,
+       "........ ........ ..####.. ..####.. ........ ........"},
       // Half-diagonal 2.5: the lattice points with |dx| + |dy| <= 2; none lies on the boundary.
-      C("square turned by 45 degrees",
-        Make<RectangleAffine>(Point2D{4, 4}, 2.5 * r2, 2.5 * r2, kPi / 4), 9, 9, 1,
-        {".........", ".........", "....#....", "...###...", "..#####..", "...###...", "....#....",
-         ".........", "........."}),
+      {"square turned by 45 degrees",
+       Make<RectangleAffine>(Point2D{4, 4}, 2.5 * r2, 2.5 * r2, kPi / 4), 9, 9, 1,
+       "......... ......... ....#.... ...###... ..#####.. ...###... ....#.... ......... ........."},
       // Skew pi/4: V = (-sin 45, cos 45), so a = dx + dy and b = dy * sqrt(2); with width 3 and
       // height 3 sqrt(2) the area is |dx + dy| <= 1.5, |dy| <= 1.5.
-      C("skewed rectangle", Make<RectangleAffine>(Point2D{5, 5}, 3, 3 * r2, 0, kPi / 4), 10, 9, 1,
-        {"..........", "..........", "..........", "..........", ".....###..", "....###...",
-         "...###....", "..........", ".........."}),
+      {"skewed rectangle", Make<RectangleAffine>(Point2D{5, 5}, 3, 3 * r2, 0, kPi / 4), 10, 9, 1,
+       ".......... .......... .......... .......... .....###.. ....###... ...###.... .......... "
+       ".........."},
       // (dx/3)^2 + (dy/2)^2 <= 1; of the rim points (+-3, 0), (0, +-2) only the left and top ones.
-      C("ellipse", Make<Ellipse>(Point2D{5, 4}, 3, 2), 11, 9, 1, ellipse),
+      {"ellipse", Make<Ellipse>(Point2D{5, 4}, 3, 2), 11, 9, 1, ellipse},
       // The same ellipse with its long axis turned by pi/2: the rim points must be decided by the
       // rule, not by cos(pi/2) = 6e-17.
-      C("ellipse turned by pi/2", Make<Ellipse>(Point2D{5, 4}, 2, 3, kPi / 2), 11, 9, 1, ellipse),
+      {"ellipse turned by pi/2", Make<Ellipse>(Point2D{5, 4}, 2, 3, kPi / 2), 11, 9, 1, ellipse},
       // Radius 2 circle at the corner: the rim points (2, 0) and (0, 2) are right and bottom.
-      C("circle partly outside", Make<Ellipse>(Point2D{0, 0}, 2, 2), 3, 3, 1,
-        {"##.", "##.", "..."}),
+      {"circle partly outside", Make<Ellipse>(Point2D{0, 0}, 2, 2), 3, 3, 1, "##. ##. ..."},
       // dx, dy >= 0 and 4 <= dx^2 + dy^2 <= 16. Both rays are a top or left edge here; the outer
       // rim points (4, 0) and (0, 4) are right and bottom.
-      C("quarter ring", Make<EllipticalAnnulusSection>(Point2D{1, 1}, 4, 4, 0, 0.5, 0, kPi / 2), 7,
-        7, 1, {".......", "...##..", "...##..", ".####..", ".###...", ".......", "......."}),
+      {"quarter ring", Make<EllipticalAnnulusSection>(Point2D{1, 1}, 4, 4, 0, 0.5, 0, kPi / 2), 7,
+       7, 1, "....... ...##.. ...##.. .####.. .###... ....... ......."},
       // Rotated by pi/2 the quarter covers world angles [pi/2, pi]: the downward ray is a right
       // edge (out), the leftward ray a top edge (in), the inner rim point (-2, 0) lies on the
       // right of the hole (out) and the outer one (-4, 0) on the left (in).
-      C("quarter ring turned clockwise",
-        Make<EllipticalAnnulusSection>(Point2D{4, 1}, 4, 4, kPi / 2, 0.5, 0, kPi / 2), 7, 6, 1,
-        {".......", "##.....", ".##....", ".###...", "..##...", "......."}),
+      {"quarter ring turned clockwise",
+       Make<EllipticalAnnulusSection>(Point2D{4, 1}, 4, 4, kPi / 2, 0.5, 0, kPi / 2), 7, 6, 1,
+       "....... ##..... .##.... .###... ..##... ......."},
       // x in [1, 7), y in [1, 6) without the notch x in [3, 5), y in [3, 6).
-      C("concave polygon",
-        Make<Polygon>(
-            std::vector<Point2D>{{1, 1}, {7, 1}, {7, 6}, {5, 6}, {5, 3}, {3, 3}, {3, 6}, {1, 6}}),
-        9, 8, 1,
-        {".........", ".######..", ".######..", ".##..##..", ".##..##..", ".##..##..", ".........",
-         "........."}),
+      {"concave polygon",
+       Make<Polygon>(
+           std::vector<Point2D>{{1, 1}, {7, 1}, {7, 6}, {5, 6}, {5, 3}, {3, 3}, {3, 6}, {1, 6}}),
+       9, 8, 1, "......... .######.. .######.. .##..##.. .##..##.. .##..##.. ......... ........."},
       // The inner square is wound twice: even-odd leaves a hole where non-zero winding would not.
       // The connecting edge, walked there and back, cancels out.
-      C("self-intersecting polygon",
-        Make<Polygon>(std::vector<Point2D>{
-            {0, 0}, {8, 0}, {8, 8}, {0, 8}, {0, 0}, {2, 2}, {6, 2}, {6, 6}, {2, 6}, {2, 2}}),
-        9, 9, 1,
-        {"########.", "########.", "##....##.", "##....##.", "##....##.", "##....##.", "########.",
-         "########.", "........."}),
-      C("horizontal line", Make<LineSegment>(Point2D{1, 2}, Point2D{6, 2}), 8, 5, 1, line),
-      C("stroke width 0 draws as 1", Make<LineSegment>(Point2D{1, 2}, Point2D{6, 2}), 8, 5, 0,
-        line),
-      C("stroke width 0.2 draws as 1", Make<LineSegment>(Point2D{1, 2}, Point2D{6, 2}), 8, 5, 0.2,
-        line),
+      {"self-intersecting polygon",
+       Make<Polygon>(std::vector<Point2D>{
+           {0, 0}, {8, 0}, {8, 8}, {0, 8}, {0, 0}, {2, 2}, {6, 2}, {6, 6}, {2, 6}, {2, 2}}),
+       9, 9, 1,
+       "########. ########. ##....##. ##....##. ##....##. ##....##. ########. ########. ........."},
+      {"stroke width 0 draws as 1", Make<LineSegment>(Point2D{1, 2}, Point2D{6, 2}), 8, 5, 0, line},
+      {"stroke width 0.2 draws as 1", Make<LineSegment>(Point2D{1, 2}, Point2D{6, 2}), 8, 5, 0.2,
+       line},
       // Neighbours of a diagonal lie at sqrt(1/2) > 1/2.
-      C("diagonal line", Make<LineSegment>(Point2D{1, 1}, Point2D{4, 4}), 6, 6, 1,
-        {"......", ".#....", "..#...", "...#..", "....#.", "......"}),
+      {"diagonal line", Make<LineSegment>(Point2D{1, 1}, Point2D{4, 4}), 6, 6, 1,
+       "...... .#.... ..#... ...#.. ....#. ......"},
       // Distance |x - 3y| / sqrt(10) within 0.5 means |x - 3y| <= 1.58; the ends are round.
-      C("shallow line", Make<LineSegment>(Point2D{0, 0}, Point2D{6, 2}), 8, 4, 1,
-        {"##......", "..###...", ".....##.", "........"}),
+      {"shallow line", Make<LineSegment>(Point2D{0, 0}, Point2D{6, 2}), 8, 4, 1,
+       "##...... ..###... .....##. ........"},
       // Half width 1.5: the caps reach (1, 2..4) and (7, 2..4) (sqrt 2) but not (0, 3) (2).
-      C("wide line", Make<LineSegment>(Point2D{2, 3}, Point2D{6, 3}), 9, 7, 3,
-        {".........", ".........", ".#######.", ".#######.", ".#######.", ".........",
-         "........."}),
-      C("degenerate line", Make<LineSegment>(Point2D{2, 1}, Point2D{2, 1}), 4, 3, 1,
-        {"....", "..#.", "...."}),
-      C("clipped line", Make<LineSegment>(Point2D{-5, 1}, Point2D{3, 1}), 5, 3, 1,
-        {".....", "####.", "....."}),
-      C("line outside", Make<LineSegment>(Point2D{-5, -5}, Point2D{-2, -9}), 5, 3, 1,
-        {".....", ".....", "....."}),
+      {"wide line", Make<LineSegment>(Point2D{2, 3}, Point2D{6, 3}), 9, 7, 3,
+       "......... ......... .#######. .#######. .#######. ......... ........."},
+      {"degenerate line", Make<LineSegment>(Point2D{2, 1}, Point2D{2, 1}), 4, 3, 1,
+       ".... ..#. ...."},
+      {"clipped line", Make<LineSegment>(Point2D{-5, 1}, Point2D{3, 1}), 5, 3, 1,
+       "..... ####. ....."},
+      {"line outside", Make<LineSegment>(Point2D{-5, -5}, Point2D{-2, -9}), 5, 3, 1,
+       "..... ..... ....."},
       // Radius 3 about (5, 5) from (8, 5) towards +y to (5, 8): | |p - c| - 3 | <= 0.5 gives (8,5),
       // (8,6) [3.16], (7,7) [2.83], (6,8), (5,8); (7,6) and (6,7) lie at 2.24, (8,4) and (4,8) at
       // 1 from the ends.
-      C("quarter circle arc", Make<EllipticalArc>(Point2D{5, 5}, 3, 3, 0, 0, kPi / 2), 10, 10, 1,
-        {"..........", "..........", "..........", "..........", "..........", "........#.",
-         "........#.", ".......#..", ".....##...", ".........."}),
+      {"quarter circle arc", Make<EllipticalArc>(Point2D{5, 5}, 3, 3, 0, 0, kPi / 2), 10, 10, 1,
+       ".......... .......... .......... .......... .......... ........#. ........#. .......#.. "
+       ".....##... .........."},
       // Rotated by pi/2 the same quarter runs from (5, 8) to (2, 5).
-      C("arc turned clockwise", Make<EllipticalArc>(Point2D{5, 5}, 3, 3, kPi / 2, 0, kPi / 2), 10,
-        10, 1,
-        {"..........", "..........", "..........", "..........", "..........", "..#.......",
-         "..#.......", "...#......", "....##....", ".........."}),
+      {"arc turned clockwise", Make<EllipticalArc>(Point2D{5, 5}, 3, 3, kPi / 2, 0, kPi / 2), 10,
+       10, 1,
+       ".......... .......... .......... .......... .......... ..#....... ..#....... ...#...... "
+       "....##.... .........."},
   };
 }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "interfaces/core/Exceptions.h"
 #include "support/OperatorTestPeer.h"
@@ -14,35 +16,51 @@ using Tamrix::Vision::VisionExceptionCodes;
 
 class EngineBinding : public OperatorTest {};
 
-void ExpectVisionError(const std::function<void()>& call, VisionExceptionCodes code,
-                       const std::string& message) {
-  try {
-    call();
-    FAIL() << "no exception";
-  } catch (const VisionException& e) {
-    EXPECT_EQ(e.Code(), code);
-    EXPECT_EQ(std::string(e.what()), message);
-  }
-}
+struct BindingFailure {
+  const char* module;
+  VisionExceptionCodes code;
+  const char* message;
+};
 
-TEST_F(EngineBinding, MissingModuleFailsWithCodeTwoAndAgainOnRetry) {
-  UseModule("missing");
+class EngineBindingFailure : public OperatorTest,
+                             public ::testing::WithParamInterface<BindingFailure> {};
+
+// Every entry point that needs the engine reports the failure, every time, and binds nothing.
+TEST_P(EngineBindingFailure, EveryAttemptFailsAndLeavesTheOperatorUnbound) {
+  UseModule(GetParam().module);
   auto op = Peer::Create();
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    ExpectVisionError([&] { op->Train(); }, VisionExceptionCodes::LibraryNotLoaded,
-                      "Cannot load library");
+  const Tamrix::Vision::Image8Grey image(Token{}, 8, 8);
+  const std::function<void()> attempts[] = {
+      [&] { op->Train(); }, [&] { op->Retrain(); }, [&] { Peer::Binding(*op); },
+      // Even without training data: the engine is bound before the data is looked at.
+      [&] {
+        static_cast<Tamrix::Vision::SmartCore::ISmartSegmenter&>(*op).Execute(image, nullptr);
+      },
+      [&] { op->Train(); }};
+  for (const auto& attempt : attempts) {
+    try {
+      attempt();
+      ADD_FAILURE() << "no exception";
+    } catch (const VisionException& e) {
+      EXPECT_EQ(e.Code(), GetParam().code);
+      EXPECT_STREQ(e.what(), GetParam().message);
+    }
     EXPECT_FALSE(Peer::IsBound(*op));
   }
 }
 
-TEST_F(EngineBinding, ModuleWithoutFactoryFailsWithCodeOneAndTheFullMessage) {
-  UseModule("no_factory");
-  auto op = Peer::Create();
-  ExpectVisionError([&] { op->Retrain(); }, VisionExceptionCodes::FunctionNotFound,
-                    "Can not load the following function from the "
-                    "Tamrix.Vision.SmartSegmenterHelper.dll library: CreateSegmenterAccessWrapper");
-  EXPECT_FALSE(Peer::IsBound(*op));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Modules, EngineBindingFailure,
+    ::testing::Values(
+        BindingFailure{"missing", VisionExceptionCodes::LibraryNotLoaded, "Cannot load library"},
+        BindingFailure{"no_factory", VisionExceptionCodes::FunctionNotFound,
+                       "Can not load the following function from the "
+                       "Tamrix.Vision.SmartSegmenterHelper.dll library: "
+                       "CreateSegmenterAccessWrapper"},
+        BindingFailure{"empty_factory", VisionExceptionCodes::LibraryNotLoaded,
+                       "The factory CreateSegmenterAccessWrapper of "
+                       "Tamrix.Vision.SmartSegmenterHelper.dll returned no segmenter access "
+                       "object"}));
 
 TEST_F(EngineBinding, FactoryExceptionPassesUnchangedAndLeavesTheOperatorUnbound) {
   UseModule("throwing_factory");
@@ -54,54 +72,35 @@ TEST_F(EngineBinding, FactoryExceptionPassesUnchangedAndLeavesTheOperatorUnbound
     EXPECT_STREQ(e.what(), "factory refused to make an access object");
   }
   EXPECT_FALSE(Peer::IsBound(*op));
-  // The next attempt starts again from scratch and can succeed.
+  // The next attempt starts again from scratch: the throwing module stays loaded under the same
+  // file name in its own folder, the recording module is another file, so the retry binds it.
   UseModule("recording");
-  // The throwing module stays loaded under the same file name in its own folder; the recording
-  // module is another file, so the retry binds it.
   EXPECT_NE(Peer::Binding(*op), nullptr);
   EXPECT_TRUE(Peer::IsBound(*op));
-}
-
-TEST_F(EngineBinding, FactoryLeavingTheAccessEmptyIsABindingFailure) {
-  UseModule("empty_factory");
-  auto op = Peer::Create();
-  ExpectVisionError([&] { Peer::Binding(*op); }, VisionExceptionCodes::LibraryNotLoaded,
-                    "The factory CreateSegmenterAccessWrapper of "
-                    "Tamrix.Vision.SmartSegmenterHelper.dll returned no segmenter access object");
-  EXPECT_FALSE(Peer::IsBound(*op));
-}
-
-TEST_F(EngineBinding, OneBindingPerOperatorAndOneFactoryCallEach) {
-  auto first = Peer::Create();
-  auto second = Peer::Create();
-  auto binding = Peer::Binding(*first);
-  EXPECT_EQ(Peer::Binding(*first), binding);
-  EXPECT_NE(Peer::Binding(*second), binding);
-  EXPECT_EQ(recording.Count("Factory"), 2);
-  EXPECT_EQ(Peer::SegmenterLabels(*first).size(), 0u);
-  EXPECT_EQ(Peer::RegisteredItems(*first), 0u);
 }
 
 TEST_F(EngineBinding, PropertiesNeverBindButTheFirstEngineOperationDoes) {
   auto op = Peer::Create();
   op->setSampleSize(2.0);
   (void)op->IsDirty();
-  (void)op->Labels();
-  EXPECT_FALSE(Peer::IsBound(*op));
   op->Labels()->Add(Label("A"));
   EXPECT_FALSE(Peer::IsBound(*op)) << "adding a label binds nothing";
   op->Labels()->RemoveAt(0);
   EXPECT_TRUE(Peer::IsBound(*op)) << "removing a label reaches the binding";
 }
 
-TEST_F(EngineBinding, ConcurrentFirstUseMakesExactlyOneBinding) {
+TEST_F(EngineBinding, OneBindingPerOperatorMadeByOneFactoryCallEvenUnderConcurrentFirstUse) {
   auto op = Peer::Create();
   std::vector<std::thread> threads;
   std::vector<std::shared_ptr<void>> seen(4);
   for (int i = 0; i < 4; ++i) threads.emplace_back([&, i] { seen[i] = Peer::Binding(*op); });
   for (auto& t : threads) t.join();
   for (const auto& binding : seen) EXPECT_EQ(binding, seen[0]);
-  EXPECT_EQ(recording.Count("Factory"), 1);
+  EXPECT_EQ(Peer::Binding(*op), seen[0]);
+  EXPECT_NE(Peer::Binding(*Peer::Create()), seen[0]);
+  EXPECT_EQ(recording.Count("Factory"), 2);
+  EXPECT_TRUE(Peer::SegmenterLabels(*op).empty());
+  EXPECT_EQ(Peer::RegisteredItems(*op), 0u);
 }
 
 }  // namespace

@@ -11,8 +11,6 @@
 #include <tuple>
 #include <vector>
 
-#include "interfaces/core/Image8Grey.h"
-#include "interfaces/core/Settings.h"
 #include "support/OperatorTestPeer.h"
 
 namespace Tamrix::Testing {
@@ -30,49 +28,45 @@ using FaultCase = std::tuple<std::string, int, int>;
 
 class FaultInjection : public OperatorTest, public ::testing::WithParamInterface<FaultCase> {
  protected:
-  void SetUp() override {
-    OperatorTest::SetUp();
+  // Trained on one item with all labels and one without any, then marked as the run needs.
+  std::shared_ptr<Operator> PreparedOperator() {
     const int workers = std::get<2>(GetParam());
     VisionToolMultiThreading::setEnable(workers > 0);
     if (workers > 0) VisionToolMultiThreading::setThreadCount(workers);
-  }
-
-  // Trained on one item with all labels and one without any, then marked as the run needs.
-  std::shared_ptr<Operator> PreparedOperator() {
     auto op = Peer::Create();
-    std::vector<std::shared_ptr<Tamrix::Vision::SmartCore::SmartLabel>> labels;
+    std::vector<LabelPtr> labels;
     for (int i = 0; i < kLabels; ++i) labels.push_back(Label("L" + std::to_string(i)));
     op->SmartTrainDataDatabase()->Add(Item(labels));
     op->SmartTrainDataDatabase()->Add(Item({labels[1]}, false));
     op->Train();
-    const std::string& operation = std::get<0>(GetParam());
-    if (operation == "Train") Peer::SetFlags(*op, true, false);
-    if (operation == "Retrain") Peer::SetFlags(*op, true, true);
+    SetFlagState(*op, operation == "Train" ? "T" : operation == "Retrain" ? "TF" : "");
     recording.Reset();
     return op;
   }
-
   void Run(Operator& op) {
-    const std::string& operation = std::get<0>(GetParam());
     if (operation == "Execute") {
-      const Tamrix::Vision::Image8Grey image(Tamrix::Vorn::IObject::ObjectCreateAccessToken{}, 16,
-                                             16);
+      const Tamrix::Vision::Image8Grey image(Token{}, 16, 16);
       static_cast<Tamrix::Vision::SmartCore::ISmartSegmenter&>(op).Execute(image, nullptr);
     } else {
       op.Train();  // retrains every segmenter while full training is required
     }
   }
+  const std::string operation = std::get<0>(GetParam());
 };
 
 TEST_P(FaultInjection, FailureReachesTheCallerAndLeavesTheOperatorAsItWas) {
-  const auto& [operation, failing, workers] = GetParam();
+  const auto& [unused, failing, workers] = GetParam();
   auto op = PreparedOperator();
-  const bool training = Peer::TrainingRequired(*op), full = Peer::FullTrainRequired(*op);
+  const std::string flags = FlagState(*op);
   const auto segmenters = Peer::Segmenters(*op);
   const auto items = op->SmartTrainDataDatabase()->TrainingData();
-  std::vector<int> connections;
-  for (int i = 0; i < items->Count(); ++i)
-    connections.push_back(Peer::ConnectionCount(*op, items->Item(i)));
+  const auto connections = [&] {
+    std::vector<int> counts;
+    for (int i = 0; i < items->Count(); ++i)
+      counts.push_back(Peer::ConnectionCount(*op, items->Item(i)));
+    return counts;
+  };
+  const std::vector<int> connectionsBefore = connections();
   const std::string failingLabel = "L" + std::to_string(failing);
   recording.ThrowOn(operation, failingLabel, [&] { throw EngineFault("engine " + failingLabel); });
   auto changes = RecordChanges(*op);
@@ -86,19 +80,16 @@ TEST_P(FaultInjection, FailureReachesTheCallerAndLeavesTheOperatorAsItWas) {
 
   // Sequential runs and a single worker stop at the failure; with more workers the others drain
   // the list, so every segmenter is called exactly once.
-  const auto calls = recording.CallsOf(operation);
-  EXPECT_EQ(static_cast<int>(calls.size()), workers >= 2 ? kLabels : failing + 1);
   std::vector<std::string> called;
-  for (const auto& call : calls) called.push_back(call.label);
+  for (const auto& call : recording.CallsOf(operation)) called.push_back(call.label);
+  EXPECT_EQ(static_cast<int>(called.size()), workers >= 2 ? kLabels : failing + 1);
   std::sort(called.begin(), called.end());
   EXPECT_EQ(std::adjacent_find(called.begin(), called.end()), called.end()) << "a repeated call";
 
-  EXPECT_EQ(Peer::TrainingRequired(*op), training);
-  EXPECT_EQ(Peer::FullTrainRequired(*op), full);
+  EXPECT_EQ(FlagState(*op), flags);
   EXPECT_TRUE(changes->empty());
   EXPECT_EQ(Peer::Segmenters(*op), segmenters);
-  for (int i = 0; i < items->Count(); ++i)
-    EXPECT_EQ(Peer::ConnectionCount(*op, items->Item(i)), connections[static_cast<std::size_t>(i)]);
+  EXPECT_EQ(connections(), connectionsBefore);
 
   // Nothing is left half-done: once the engine recovers, the same run succeeds.
   recording.Reset();
@@ -114,11 +105,10 @@ INSTANTIATE_TEST_SUITE_P(EveryPosition, FaultInjection,
                                             ::testing::Range(0, kLabels),
                                             ::testing::Values(0, 1, 2, 4)),
                          [](const ::testing::TestParamInfo<FaultCase>& test) {
+                           const int workers = std::get<2>(test.param);
                            return std::get<0>(test.param) + "_At" +
                                   std::to_string(std::get<1>(test.param)) + "_" +
-                                  (std::get<2>(test.param) == 0
-                                       ? std::string("Sequential")
-                                       : std::to_string(std::get<2>(test.param)) + "Workers");
+                                  (workers ? std::to_string(workers) + "Workers" : "Sequential");
                          });
 
 }  // namespace

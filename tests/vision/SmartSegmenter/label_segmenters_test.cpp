@@ -11,46 +11,26 @@
 namespace Tamrix::Testing {
 namespace {
 
-using Tamrix::Vision::FileOpenException;
+using Names = std::vector<std::string>;
 
 class LabelSegmenters : public OperatorTest {
  protected:
-  void SetUp() override {
-    OperatorTest::SetUp();
-    op = Peer::Create();
-  }
-  std::vector<std::string> CreatedFor() {
-    std::vector<std::string> names;
+  Names CreatedFor() {
+    Names names;
     for (const auto& call : recording.CallsOf("CreateSegmenter")) names.push_back(call.label);
     return names;
   }
-  std::shared_ptr<Operator> op;
+  std::shared_ptr<Operator> op = Peer::Create();
 };
 
-TEST_F(LabelSegmenters, OnePerNameInOrderOfFirstAppearance) {
+TEST_F(LabelSegmenters, OnePerCaseSensitiveNameInOrderOfFirstAppearanceInTrainingItems) {
   auto firstA = Label("A");
   op->SmartTrainDataDatabase()->Add(Item({firstA, Label("B"), Label("A")}));
-  EXPECT_EQ(Peer::SegmenterLabels(*op), (std::vector<std::string>{"A", "B"}));
-  EXPECT_EQ(CreatedFor(), (std::vector<std::string>{"A", "B"}));
+  op->SmartTrainDataDatabase()->Add(Item({Label("A"), Label("cell"), Label("Cell")}));
+  op->SmartTrainDataDatabase()->Add(Item({Label("X"), Label("B")}, /*isTraining=*/false));
+  EXPECT_EQ(Peer::SegmenterLabels(*op), (Names{"A", "B", "cell", "Cell"}));
+  EXPECT_EQ(CreatedFor(), (Names{"A", "B", "cell", "Cell"}));
   EXPECT_EQ(Peer::Segmenters(*op)[0]->Label(), firstA) << "made with the first label of that name";
-}
-
-TEST_F(LabelSegmenters, NamesAreCaseSensitive) {
-  op->SmartTrainDataDatabase()->Add(Item({Label("cell"), Label("Cell")}));
-  EXPECT_EQ(Peer::SegmenterLabels(*op), (std::vector<std::string>{"cell", "Cell"}));
-}
-
-TEST_F(LabelSegmenters, DistinctLabelObjectsWithOneNameShareASegmenter) {
-  op->SmartTrainDataDatabase()->Add(Item({Label("A")}));
-  op->SmartTrainDataDatabase()->Add(Item({Label("A")}));
-  EXPECT_EQ(Peer::SegmenterLabels(*op), (std::vector<std::string>{"A"}));
-  EXPECT_EQ(recording.Count("CreateSegmenter"), 1);
-}
-
-TEST_F(LabelSegmenters, NonTrainingItemsMakeNoSegmenter) {
-  op->SmartTrainDataDatabase()->Add(Item({Label("A"), Label("B")}, false));
-  EXPECT_TRUE(Peer::SegmenterLabels(*op).empty());
-  EXPECT_EQ(recording.Count("CreateSegmenter"), 0);
 }
 
 TEST_F(LabelSegmenters, CreationFailureKeepsEarlierSegmentersAndBecomesFileOpenException) {
@@ -58,29 +38,27 @@ TEST_F(LabelSegmenters, CreationFailureKeepsEarlierSegmentersAndBecomesFileOpenE
   try {
     op->SmartTrainDataDatabase()->Add(Item({Label("A"), Label("B"), Label("C")}));
     FAIL() << "no exception";
-  } catch (const FileOpenException& e) {
+  } catch (const Tamrix::Vision::FileOpenException& e) {
     EXPECT_STREQ(e.what(), "no engine for B");
   }
-  EXPECT_EQ(Peer::SegmenterLabels(*op), (std::vector<std::string>{"A"}));
-  EXPECT_EQ(CreatedFor(), (std::vector<std::string>{"A", "B"})) << "C is not visited";
+  EXPECT_EQ(Peer::SegmenterLabels(*op), Names{"A"});
+  EXPECT_EQ(CreatedFor(), (Names{"A", "B"})) << "C is not visited";
 }
 
-TEST_F(LabelSegmenters, NonRuntimeErrorsPassUnchanged) {
+TEST_F(LabelSegmenters, CreationErrorsOtherThanRuntimeErrorsPassUnchanged) {
   recording.ThrowOn("CreateSegmenter", "A", [] { throw std::logic_error("not a runtime error"); });
   EXPECT_THROW(op->SmartTrainDataDatabase()->Add(Item({Label("A")})), std::logic_error);
 }
 
 TEST_F(LabelSegmenters, DroppingAMiddleLabelKeepsTheOthersInOrder) {
   auto a = Label("A"), b = Label("B"), c = Label("C");
-  op->Labels()->Add(a);
-  op->Labels()->Add(b);
-  op->Labels()->Add(c);
+  for (const auto& label : {a, b, c}) op->Labels()->Add(label);
   op->SmartTrainDataDatabase()->Add(Item({a, b, c}));
   op->Labels()->Remove(b);
-  EXPECT_EQ(Peer::SegmenterLabels(*op), (std::vector<std::string>{"A", "C"}));
+  EXPECT_EQ(Peer::SegmenterLabels(*op), (Names{"A", "C"}));
   op->Labels()->Add(Label("unused"));
   op->Labels()->RemoveAt(2);
-  EXPECT_EQ(Peer::SegmenterLabels(*op), (std::vector<std::string>{"A", "C"}));
+  EXPECT_EQ(Peer::SegmenterLabels(*op), (Names{"A", "C"}));
 }
 
 TEST_F(LabelSegmenters, RenamedLabelIsFoundUnderItsNewName) {
@@ -91,7 +69,7 @@ TEST_F(LabelSegmenters, RenamedLabelIsFoundUnderItsNewName) {
   auto stale = Label("A");
   op->Labels()->Add(stale);
   op->Labels()->Remove(stale);  // no segmenter is named "A" any more
-  EXPECT_EQ(Peer::SegmenterLabels(*op), (std::vector<std::string>{"renamed"}));
+  EXPECT_EQ(Peer::SegmenterLabels(*op), Names{"renamed"});
   op->Labels()->Remove(a);
   EXPECT_TRUE(Peer::SegmenterLabels(*op).empty());
 }

@@ -7,25 +7,24 @@
 #include <vector>
 
 #include "interfaces/core/Exceptions.h"
-#include "interfaces/core/Settings.h"
 #include "support/OperatorTestPeer.h"
 
 namespace Tamrix::Testing {
 namespace {
 
+using Tamrix::Vision::SmartCore::ISmartSegmenter;
 using Tamrix::Vorn::TypeRegistration::ClassType;
 using Tamrix::Vorn::TypeRegistration::PropertyType;
 
 class OperatorReflection : public OperatorTest {
  protected:
-  rttr::type type = rttr::type::get_by_name(kName);
-  static constexpr const char* kName = "Tamrix::Vision::SmartSegmenter::SmartSegmenterOperator";
-
   std::shared_ptr<Operator> Create() {
     rttr::variant made = type.create();
     EXPECT_TRUE(made.is_valid());
     return made.get_value<std::shared_ptr<Operator>>();
   }
+  rttr::type type =
+      rttr::type::get_by_name("Tamrix::Vision::SmartSegmenter::SmartSegmenterOperator");
 };
 
 TEST_F(OperatorReflection, FoundByNameWithItsMetadata) {
@@ -38,23 +37,23 @@ TEST_F(OperatorReflection, FoundByNameWithItsMetadata) {
   const rttr::variant classType = type.get_metadata(std::string("ClassType"));
   ASSERT_TRUE(classType.is_type<ClassType>());
   EXPECT_EQ(static_cast<int>(classType.get_value<ClassType>()), 0);
+  EXPECT_FALSE(type.create({rttr::argument(1)}).is_valid()) << "no constructor with arguments";
 }
 
-TEST_F(OperatorReflection, ConstructorCreatesAWiredOperatorWithoutLoadingTheEngine) {
-  UseModule("missing");
+TEST_F(OperatorReflection, ConstructorCreatesACleanWiredOperatorWithoutLoadingTheEngine) {
+  UseModule("missing");  // creation must not need the engine at all
   auto op = Create();
   ASSERT_NE(op, nullptr);
   EXPECT_FALSE(type.get_property_value("IsDirty", op).get_value<bool>());
   EXPECT_EQ(type.get_property_value("SampleSize", op).get_value<double>(), 5.0);
+  EXPECT_EQ(op->SmartTrainDataDatabase()->TrainingData()->Count(), 0);
+  EXPECT_EQ(op->Labels()->Count(), 0);
   EXPECT_FALSE(Peer::IsBound(*op));
+  EXPECT_EQ(recording.Count("Factory"), 0);
   // Wired: an added training item makes it dirty.
   UseModule("recording");
   op->SmartTrainDataDatabase()->Add(Item({}));
   EXPECT_TRUE(op->IsDirty());
-}
-
-TEST_F(OperatorReflection, ConstructorWithArgumentsCreatesNothing) {
-  EXPECT_FALSE(type.create({rttr::argument(1)}).is_valid());
 }
 
 TEST_F(OperatorReflection, PropertiesInOrderWithMetadataOnlyOnTheStaticFlags) {
@@ -72,15 +71,18 @@ TEST_F(OperatorReflection, PropertiesInOrderWithMetadataOnlyOnTheStaticFlags) {
   }
   EXPECT_EQ(names, (std::vector<std::string>{"SampleSize", "SmartTrainDataDatabase", "Labels",
                                              "IsDirty", "SfIsDirty", "SfSampleSize"}));
-  const rttr::variant dirtyFlag = type.get_property("SfIsDirty").get_value(rttr::instance());
-  const rttr::variant sampleFlag = type.get_property("SfSampleSize").get_value(rttr::instance());
-  ASSERT_TRUE(dirtyFlag.is_type<long long>());
-  ASSERT_TRUE(sampleFlag.is_type<long long>());
-  EXPECT_EQ(dirtyFlag.get_value<long long>(), 1);
-  EXPECT_EQ(sampleFlag.get_value<long long>(), 2);
+  const std::pair<const char*, long long> flags[] = {{"SfIsDirty", 1}, {"SfSampleSize", 2}};
+  for (const auto& [name, value] : flags) {
+    const rttr::variant flag = type.get_property(name).get_value(rttr::instance());
+    ASSERT_TRUE(flag.is_type<long long>()) << name;
+    EXPECT_EQ(flag.get_value<long long>(), value);
+  }
+  // The flags of a derived class start after the operator's own.
+  EXPECT_EQ(Operator::sf0_, 1);
+  EXPECT_EQ(Operator::SfNextSf_, 4);
 }
 
-TEST_F(OperatorReflection, PointerPropertiesShareTheOperatorsOwnObjects) {
+TEST_F(OperatorReflection, PropertiesAndMethodsWorkOnTheOperatorItself) {
   auto op = Create();
   EXPECT_EQ(type.get_property_value("SmartTrainDataDatabase", op)
                 .get_value<std::shared_ptr<Tamrix::Vision::SmartCore::SmartTrainDataDatabase>>(),
@@ -88,12 +90,12 @@ TEST_F(OperatorReflection, PointerPropertiesShareTheOperatorsOwnObjects) {
   EXPECT_EQ(type.get_property_value("Labels", op)
                 .get_value<std::shared_ptr<Tamrix::Vision::SmartCore::SmartLabelCollection>>(),
             op->Labels());
-}
-
-TEST_F(OperatorReflection, SettingSampleSizeGoesThroughTheSetter) {
-  auto op = Create();
   op->SmartTrainDataDatabase()->Add(Item({Label("A")}));
-  op->Train();
+  EXPECT_TRUE(type.get_method("Train").invoke(op).is_valid());
+  EXPECT_EQ(recording.Count("Train"), 1);
+  EXPECT_TRUE(type.get_method("Retrain").invoke(op).is_valid());
+  EXPECT_EQ(recording.Count("Retrain"), 1);
+  // Setting the sample size goes through the setter: notifications, the check, read-only flags.
   auto changes = RecordChanges(*op);
   EXPECT_TRUE(type.set_property_value("SampleSize", op, 3.0));
   EXPECT_EQ(op->SampleSize(), 3.0);
@@ -103,30 +105,18 @@ TEST_F(OperatorReflection, SettingSampleSizeGoesThroughTheSetter) {
   EXPECT_FALSE(type.set_property_value("IsDirty", op, true)) << "read-only";
 }
 
-TEST_F(OperatorReflection, TrainAndRetrainAreCallable) {
-  auto op = Create();
-  op->SmartTrainDataDatabase()->Add(Item({Label("A")}));
-  EXPECT_TRUE(type.get_method("Train").invoke(op).is_valid());
-  EXPECT_EQ(recording.Count("Train"), 1);
-  EXPECT_TRUE(type.get_method("Retrain").invoke(op).is_valid());
-  EXPECT_EQ(recording.Count("Retrain"), 1);
-}
-
 TEST_F(OperatorReflection, OwningPointersConvertBetweenTheOperatorAndItsBases) {
   auto op = Create();
-  rttr::variant asInterface =
-      std::static_pointer_cast<Tamrix::Vision::SmartCore::ISmartSegmenter>(op);
+  rttr::variant asInterface = std::static_pointer_cast<ISmartSegmenter>(op);
   ASSERT_TRUE(asInterface.can_convert<std::shared_ptr<Operator>>());
   bool ok = false;
   auto back = asInterface.convert<std::shared_ptr<Operator>>(&ok);
   EXPECT_TRUE(ok);
   EXPECT_EQ(back, op);
   EXPECT_GE(op.use_count(), 3) << "the conversion shares ownership";
-
   rttr::variant asObject = std::static_pointer_cast<Tamrix::Vorn::IObject>(op);
   EXPECT_EQ(asObject.convert<std::shared_ptr<Operator>>(), op);
-
-  rttr::variant empty = std::shared_ptr<Tamrix::Vision::SmartCore::ISmartSegmenter>();
+  rttr::variant empty = std::shared_ptr<ISmartSegmenter>();
   ok = true;
   EXPECT_EQ(empty.convert<std::shared_ptr<Operator>>(&ok), nullptr);
   EXPECT_FALSE(ok);
@@ -134,8 +124,7 @@ TEST_F(OperatorReflection, OwningPointersConvertBetweenTheOperatorAndItsBases) {
 
 TEST_F(OperatorReflection, InstancesAnswerTheirRegisteredType) {
   auto op = Create();
-  const Tamrix::Vorn::IObject& object = *op;
-  EXPECT_EQ(object.get_type(), type);
+  EXPECT_EQ(static_cast<const Tamrix::Vorn::IObject&>(*op).get_type(), type);
   EXPECT_EQ(op->get_ptr(), static_cast<void*>(op.get()));
 }
 

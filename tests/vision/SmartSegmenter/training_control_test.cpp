@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
-#include <stdexcept>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,8 @@
 namespace Tamrix::Testing {
 namespace {
 
-using Tamrix::Vision::ArgumentException;
 using Tamrix::Vision::SmartSegmenter::detail::FormatString;
+using Flags = std::vector<long long>;
 const long long kDirty = Operator::SfIsDirty;
 const long long kSample = Operator::SfSampleSize;
 
@@ -31,56 +32,13 @@ class TrainingControl : public OperatorTest {
   }
 };
 
-TEST(OperatorConstants, ChangeFlagValues) {
-  EXPECT_EQ(Operator::sf0_, 1);
-  EXPECT_EQ(Operator::SfIsDirty, 1);
-  EXPECT_EQ(Operator::SfSampleSize, 2);
-  EXPECT_EQ(Operator::SfNextSf_, 4);
-}
-
-TEST_F(TrainingControl, SampleSizeChangeRaisesSampleSizeThenDirtyAndRequiresFullTraining) {
-  auto op = TrainedOperator();
-  auto changes = RecordChanges(*op);
-  op->setSampleSize(3.0);
-  EXPECT_EQ(op->SampleSize(), 3.0);
-  EXPECT_EQ(*changes, (std::vector<long long>{kSample, kDirty}));
-  EXPECT_TRUE(Peer::TrainingRequired(*op));
-  EXPECT_TRUE(Peer::FullTrainRequired(*op));
-}
-
-TEST_F(TrainingControl, SampleSizeChangeWhileDirtyRaisesOnlySampleSize) {
-  auto op = TrainedOperator();
-  Peer::SetFlags(*op, true, false);
-  auto changes = RecordChanges(*op);
-  op->setSampleSize(1.0);
-  EXPECT_EQ(*changes, (std::vector<long long>{kSample}));
-  EXPECT_TRUE(Peer::FullTrainRequired(*op));
-}
-
-TEST_F(TrainingControl, SampleSizeChangeWithoutTrainingDataOnlyStoresAndNotifies) {
-  auto op = Peer::Create();
-  auto changes = RecordChanges(*op);
-  op->setSampleSize(0.0);
-  EXPECT_EQ(op->SampleSize(), 0.0);
-  EXPECT_EQ(*changes, (std::vector<long long>{kSample}));
-  EXPECT_FALSE(op->IsDirty());
-}
-
-TEST_F(TrainingControl, UnchangedSampleSizeDoesNothing) {
-  auto op = TrainedOperator();
-  auto changes = RecordChanges(*op);
-  op->setSampleSize(5.0);
-  EXPECT_TRUE(changes->empty());
-  EXPECT_FALSE(op->IsDirty());
-}
-
 TEST_F(TrainingControl, NegativeSampleSizeIsRefusedWithTheFormattedMessage) {
   auto op = TrainedOperator();
   auto changes = RecordChanges(*op);
   try {
     op->setSampleSize(-0.5);
     FAIL() << "no exception";
-  } catch (const ArgumentException& e) {
+  } catch (const Tamrix::Vision::ArgumentException& e) {
     EXPECT_EQ(std::string(e.what()),
               FormatString(Tamrix::Vision::Strings::IDS_Tamrix_InvalidArgGE_2, {"Value", "0"}));
     EXPECT_EQ(std::string(e.what()),
@@ -91,124 +49,62 @@ TEST_F(TrainingControl, NegativeSampleSizeIsRefusedWithTheFormattedMessage) {
   EXPECT_FALSE(op->IsDirty());
 }
 
-TEST_F(TrainingControl, NotANumberPassesTheCheckAndIsStored) {
-  auto op = Peer::Create();
-  auto changes = RecordChanges(*op);
-  op->setSampleSize(std::numeric_limits<double>::quiet_NaN());
-  EXPECT_TRUE(std::isnan(op->SampleSize()));
-  EXPECT_EQ(*changes, (std::vector<long long>{kSample}));
+TEST(FormatString, FillsNumberedPlaceholders) {
+  const struct {
+    const char* pattern;
+    std::vector<std::string> arguments;
+    const char* expected;
+  } cases[] = {{"%2 then %1", {"a", "b"}, "b then a"},
+               {"%3 and %0 stay", {"a", "b"}, "%3 and %0 stay"},
+               {"%1", {"%1%2"}, "%1%2"},  // inserted text is not rescanned
+               {"%12", {"a"}, "%12"},
+               {"100% sure, %1", {"yes"}, "100% sure, yes"},
+               {"ends with %", {}, "ends with %"},
+               {"%99999999999999999999", {"a"}, "%99999999999999999999"}};
+  for (const auto& c : cases) EXPECT_EQ(FormatString(c.pattern, c.arguments), c.expected);
 }
 
-struct FormatCase {
-  const char* pattern;
-  std::vector<std::string> arguments;
-  const char* expected;
-};
-
-class FormatStringCases : public ::testing::TestWithParam<FormatCase> {};
-
-TEST_P(FormatStringCases, FillsNumberedPlaceholders) {
-  EXPECT_EQ(FormatString(GetParam().pattern, GetParam().arguments), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Patterns, FormatStringCases,
-    ::testing::Values(FormatCase{"%1 >= %2", {"Value", "0"}, "Value >= 0"},
-                      FormatCase{"%2 then %1", {"a", "b"}, "b then a"},
-                      FormatCase{"%3 and %0 stay", {"a", "b"}, "%3 and %0 stay"},
-                      FormatCase{"", {"a"}, ""},
-                      FormatCase{"no placeholders", {"a"}, "no placeholders"},
-                      FormatCase{"%1", {"%1%2"}, "%1%2"},  // inserted text is not rescanned
-                      FormatCase{"%12", {"a"}, "%12"},
-                      FormatCase{"100% sure, %1", {"yes"}, "100% sure, yes"},
-                      FormatCase{"ends with %", {}, "ends with %"},
-                      FormatCase{"%99999999999999999999", {"a"}, "%99999999999999999999"}));
-
-TEST_F(TrainingControl, TrainWithFullTrainingRequiredRetrainsEverySegmenter) {
-  auto op = TrainedOperator();
-  Peer::SetFlags(*op, true, true);
-  auto changes = RecordChanges(*op);
-  op->Train();
-  EXPECT_EQ(recording.Count("Retrain"), 2);
-  EXPECT_EQ(recording.Count("Train"), 0);
-  EXPECT_FALSE(op->IsDirty());
-  EXPECT_EQ(*changes, (std::vector<long long>{kDirty}));
-}
-
-TEST_F(TrainingControl, TrainWhenUpToDateStillTrainsAndVerifiesWithoutNotification) {
-  auto op = TrainedOperator();
-  struct CountingVerifier : Tamrix::Vision::SmartCore::ISmartTrainDatabaseVerifier {
+TEST_F(TrainingControl, VerificationFollowsTrainingAndItsRefusalLeavesTheFlags) {
+  struct Verifier : Tamrix::Vision::SmartCore::ISmartTrainDatabaseVerifier {
     mutable int calls = 0;
+    bool refuse = false;
     void Verify(const Tamrix::Vision::SmartCore::SmartTrainDataDatabase&) const override {
       ++calls;
+      if (refuse)
+        throw Tamrix::Vision::VisionException(Tamrix::Vision::VisionExceptionCodes::InvalidData,
+                                              "refused");
     }
-    std::string ToString() const override { return "CountingVerifier"; }
+    std::string ToString() const override { return "Verifier"; }
   };
-  auto verifier = std::make_shared<CountingVerifier>();
+  auto op = TrainedOperator();
+  auto verifier = std::make_shared<Verifier>();
   op->SmartTrainDataDatabase()->setVerifier(verifier);
   auto changes = RecordChanges(*op);
-  op->Train();
+  op->Train();  // up to date: still trains and verifies, without notification
   EXPECT_EQ(recording.Count("Train"), 2);
   EXPECT_EQ(verifier->calls, 1);
   EXPECT_TRUE(changes->empty());
-}
 
-TEST_F(TrainingControl, TrainPassesTheDatabaseAndSampleSizeToEverySegmenter) {
-  auto op = TrainedOperator();
-  op->setSampleSize(2.5);
-  op->Retrain();
-  const auto calls = recording.CallsOf("Retrain");
-  ASSERT_EQ(calls.size(), 2u);
-  for (const auto& call : calls) {
-    EXPECT_EQ(call.sampleSize, 2.5);
-    EXPECT_EQ(call.database, op->SmartTrainDataDatabase().get());
-  }
-}
-
-TEST_F(TrainingControl, EmptySegmenterListStillVerifiesAndClearsFlags) {
-  auto op = Peer::Create();
-  op->SmartTrainDataDatabase()->Add(Item({}));  // a training item without assignments
-  EXPECT_TRUE(op->IsDirty());
-  op->Train();
-  EXPECT_EQ(recording.Count("Train"), 0);
-  EXPECT_FALSE(op->IsDirty());
-}
-
-TEST_F(TrainingControl, EngineFailureLeavesFlagsAndRaisesNothing) {
-  auto op = TrainedOperator();
-  Peer::SetFlags(*op, true, false);
-  recording.ThrowOn("Train", "B", [] { throw std::out_of_range("engine B failed"); });
-  auto changes = RecordChanges(*op);
-  EXPECT_THROW(op->Train(), std::out_of_range);
-  EXPECT_TRUE(Peer::TrainingRequired(*op));
-  EXPECT_TRUE(changes->empty());
-}
-
-TEST_F(TrainingControl, VerifyFailureComesAfterTrainingAndLeavesFlags) {
-  auto op = TrainedOperator();
-  struct Refusing : Tamrix::Vision::SmartCore::ISmartTrainDatabaseVerifier {
-    void Verify(const Tamrix::Vision::SmartCore::SmartTrainDataDatabase&) const override {
-      throw Tamrix::Vision::VisionException(Tamrix::Vision::VisionExceptionCodes::InvalidData,
-                                            "refused");
-    }
-    std::string ToString() const override { return "Refusing"; }
-  };
-  op->SmartTrainDataDatabase()->setVerifier(std::make_shared<Refusing>());
+  verifier->refuse = true;
   Peer::SetFlags(*op, true, true);
   EXPECT_THROW(op->Retrain(), Tamrix::Vision::VisionException);
   EXPECT_EQ(recording.Count("Retrain"), 2);
-  EXPECT_TRUE(Peer::TrainingRequired(*op));
-  EXPECT_TRUE(Peer::FullTrainRequired(*op));
+  EXPECT_EQ(FlagState(*op), "TF");
 }
 
-// The state table of the two flags: each row starts from a state, applies one call and expects
-// the resulting state and the notifications in order.
+// The state table of the two flags, written "T" for training required, "F" for full training
+// required: each row starts from a state, applies one call and expects the resulting state, the
+// notifications in order and the engine calls.
+enum Data { kNoItem, kItemA, kUnlabelledItem };
+
 struct FlagRow {
   const char* name;
-  bool training, full, withData;
+  std::string before;
+  Data data;
   std::function<void(Operator&)> act;
-  bool trainingAfter, fullAfter;
-  std::vector<long long> notifications;
+  std::string after;
+  Flags notifications;
+  std::string engineCalls = "";
 };
 
 class FlagStateTable : public OperatorTest, public ::testing::WithParamInterface<FlagRow> {};
@@ -216,13 +112,24 @@ class FlagStateTable : public OperatorTest, public ::testing::WithParamInterface
 TEST_P(FlagStateTable, Transition) {
   const FlagRow& row = GetParam();
   auto op = Peer::Create();
-  if (row.withData) op->SmartTrainDataDatabase()->Add(Item({Label("A")}));
-  Peer::SetFlags(*op, row.training, row.full);
+  if (row.data == kItemA) op->SmartTrainDataDatabase()->Add(Item({Label("A")}));
+  if (row.data == kUnlabelledItem) op->SmartTrainDataDatabase()->Add(Item({}));
+  SetFlagState(*op, row.before);
+  ASSERT_EQ(FlagState(*op), row.before);
+  EXPECT_EQ(op->IsDirty(), !row.before.empty());
+  recording.Reset();
   auto changes = RecordChanges(*op);
   row.act(*op);
-  EXPECT_EQ(Peer::TrainingRequired(*op), row.trainingAfter);
-  EXPECT_EQ(Peer::FullTrainRequired(*op), row.fullAfter);
+  EXPECT_EQ(FlagState(*op), row.after);
+  EXPECT_EQ(op->IsDirty(), !row.after.empty());
   EXPECT_EQ(*changes, row.notifications);
+  // Every engine call with its label and sample size, each given the operator's database.
+  std::ostringstream calls;
+  for (const auto& call : recording.Calls()) {
+    calls << call.operation << " " << call.label << " " << call.sampleSize << ";";
+    EXPECT_EQ(call.database, op->SmartTrainDataDatabase().get());
+  }
+  EXPECT_EQ(calls.str(), row.engineCalls);
 }
 
 const auto setTraining = [](Operator& op) { Peer::SetTrainingRequired(op, true); };
@@ -230,23 +137,48 @@ const auto setFull = [](Operator& op) { Peer::SetFullTrainRequired(op, true); };
 const auto clearFull = [](Operator& op) { Peer::SetFullTrainRequired(op, false); };
 const auto train = [](Operator& op) { op.Train(); };
 const auto retrain = [](Operator& op) { op.Retrain(); };
+std::function<void(Operator&)> SampleSize(double value) {
+  return [value](Operator& op) {
+    op.setSampleSize(value);
+    EXPECT_TRUE(op.SampleSize() == value || (std::isnan(value) && std::isnan(op.SampleSize())));
+  };
+}
+const auto kNaN = std::numeric_limits<double>::quiet_NaN();
+const auto retrainAt2_5 = [](Operator& op) {
+  op.setSampleSize(2.5);
+  op.Retrain();
+};
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, FlagStateTable,
     ::testing::Values(
-        FlagRow{"TrainingFromUpToDate", false, false, true, setTraining, true, false, {kDirty}},
-        FlagRow{"TrainingWhenRequired", true, false, true, setTraining, true, false, {}},
-        FlagRow{"TrainingWhenFull", true, true, true, setTraining, true, true, {}},
-        FlagRow{"FullFromUpToDate", false, false, true, setFull, true, true, {kDirty}},
-        FlagRow{"FullFromTraining", true, false, true, setFull, true, true, {}},
-        FlagRow{"FullWithoutData", false, false, false, setFull, false, false, {}},
-        FlagRow{"FullWithoutDataKeepsDirty", true, false, false, setFull, true, false, {}},
-        FlagRow{"ClearFromFull", true, true, true, clearFull, false, false, {kDirty}},
-        FlagRow{"ClearWhenClean", false, false, true, clearFull, false, false, {}},
-        FlagRow{"ClearFullOnlyIsSilent", false, true, true, clearFull, false, false, {}},
-        FlagRow{"TrainFromTraining", true, false, true, train, false, false, {kDirty}},
-        FlagRow{"RetrainFromFull", true, true, true, retrain, false, false, {kDirty}},
-        FlagRow{"RetrainWhenClean", false, false, true, retrain, false, false, {}}),
+        FlagRow{"TrainingFromUpToDate", "", kItemA, setTraining, "T", {kDirty}},
+        FlagRow{"TrainingWhenRequired", "T", kItemA, setTraining, "T", {}},
+        FlagRow{"TrainingWhenFull", "TF", kItemA, setTraining, "TF", {}},
+        FlagRow{"FullFromUpToDate", "", kItemA, setFull, "TF", {kDirty}},
+        FlagRow{"FullFromTraining", "T", kItemA, setFull, "TF", {}},
+        FlagRow{"FullWithoutData", "", kNoItem, setFull, "", {}},
+        FlagRow{"FullWithoutDataKeepsDirty", "T", kNoItem, setFull, "T", {}},
+        FlagRow{"ClearFromFull", "TF", kItemA, clearFull, "", {kDirty}},
+        FlagRow{"ClearWhenClean", "", kItemA, clearFull, "", {}},
+        FlagRow{"ClearFullOnlyIsSilent", "F", kItemA, clearFull, "", {}},
+        FlagRow{"TrainFromTraining", "T", kItemA, train, "", {kDirty}, "Train A 5;"},
+        FlagRow{"TrainFromFull", "TF", kItemA, train, "", {kDirty}, "Retrain A 5;"},
+        FlagRow{"RetrainFromFull", "TF", kItemA, retrain, "", {kDirty}, "Retrain A 5;"},
+        FlagRow{"RetrainWhenClean", "", kItemA, retrain, "", {}, "Retrain A 5;"},
+        FlagRow{"TrainWithoutSegmenters", "T", kUnlabelledItem, train, "", {kDirty}},
+        FlagRow{"SampleSizeFromUpToDate", "", kItemA, SampleSize(3), "TF", {kSample, kDirty}},
+        FlagRow{"SampleSizeWhenRequired", "T", kItemA, SampleSize(1), "TF", {kSample}},
+        FlagRow{"SampleSizeWithoutData", "", kNoItem, SampleSize(0), "", {kSample}},
+        FlagRow{"SameSampleSize", "", kItemA, SampleSize(5), "", {}},
+        FlagRow{"NotANumberSampleSize", "", kNoItem, SampleSize(kNaN), "", {kSample}},
+        FlagRow{"RetrainAtANewSampleSize",
+                "",
+                kItemA,
+                retrainAt2_5,
+                "",
+                {kSample, kDirty, kDirty},
+                "Retrain A 2.5;"}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

@@ -14,27 +14,13 @@
 #include "interfaces/smartcore/ISmartLabel.h"
 
 namespace Tamrix::Testing {
-namespace {
 
-using Tamrix::Vision::IImage;
-using Tamrix::Vision::IRegion;
-using Tamrix::Vision::PixelMask;
-using Tamrix::Vision::SmartCore::ISmartLabel;
-using Tamrix::Vision::SmartCore::SmartTrainDataDatabase;
-using Tamrix::Vision::SmartSegmenter::ISegmenterModel;
-using Tamrix::Vision::SmartSegmenter::ISmartSegmenterAccess;
-using Tamrix::Vision::SmartSegmenter::Segmenter;
-using Tamrix::Vision::SmartSegmenter::SmartSegmenterResult;
+using namespace Tamrix::Vision;
+using namespace Tamrix::Vision::SmartCore;
+using namespace Tamrix::Vision::SmartSegmenter;
 using Token = Tamrix::Vorn::IObject::ObjectCreateAccessToken;
 
-EngineCall Call(const std::string& operation, const std::string& label) {
-  EngineCall call;
-  call.operation = operation;
-  call.label = label;
-  return call;
-}
-
-}  // namespace
+static void Record(EngineCall call) { EngineRecording::Instance().Enter(std::move(call)); }
 
 // Learns nothing; every call is recorded under the label name it was made for.
 class RecordingModel : public virtual ISegmenterModel {
@@ -43,50 +29,36 @@ class RecordingModel : public virtual ISegmenterModel {
   explicit RecordingModel(std::string labelName) : labelName_(std::move(labelName)) {}
 
   std::string ToString() const override { return "RecordingModel " + labelName_; }
-
   void Train(const SmartTrainDataDatabase& database, double sampleSize,
              const std::string& labelName) override {
-    Training("Train", database, sampleSize, labelName);
+    Record({"Train", labelName, sampleSize, &database});
   }
   void Retrain(const SmartTrainDataDatabase& database, double sampleSize,
                const std::string& labelName) override {
-    Training("Retrain", database, sampleSize, labelName);
+    Record({"Retrain", labelName, sampleSize, &database});
   }
   std::shared_ptr<SmartSegmenterResult> Execute(
       const IImage& image, const IRegion* region,
       const std::shared_ptr<ISmartLabel>& label) const override {
-    EngineCall call = Call("Execute", label->Name());
-    call.image = &image;
-    call.region = region;
-    EngineRecording::Instance().Enter(call);
-    if (EngineRecording::Instance().EmptyResults()) return nullptr;
+    Record({"Execute", label->Name(), 0, nullptr, &image, region});
+    if (EngineRecording::Instance().emptyResults) return nullptr;
     return std::make_shared<SmartSegmenterResult>(Token{}, label->Name(), PixelMask(1, 1),
                                                   std::vector<float>{});
   }
-  void UpdateTrainingParametersAndTrainCache() override {
-    EngineRecording::Instance().Enter(Call("Update", labelName_));
-  }
+  void UpdateTrainingParametersAndTrainCache() override { Record({"Update", labelName_}); }
   std::string Describe() const override { return "records calls for " + labelName_; }
 
   template <class Archive>
   void serialize(Archive& archive, std::uint32_t version) {
     if constexpr (Archive::is_loading::value) {
-      Tamrix::Vision::CheckSerializationVersionMismatch(version, 1, "RecordingModel::serialize()");
-      Tamrix::Vision::Archiving::LoadString(archive, labelName_);
+      CheckSerializationVersionMismatch(version, 1, "RecordingModel::serialize()");
+      Archiving::LoadString(archive, labelName_);
     } else {
-      Tamrix::Vision::Archiving::SaveString(archive, labelName_);
+      Archiving::SaveString(archive, labelName_);
     }
   }
 
  private:
-  void Training(const char* operation, const SmartTrainDataDatabase& database, double sampleSize,
-                const std::string& labelName) {
-    EngineCall call = Call(operation, labelName);
-    call.database = &database;
-    call.sampleSize = sampleSize;
-    EngineRecording::Instance().Enter(call);
-  }
-
   std::string labelName_;
   RTTR_ENABLE(ISegmenterModel)
 };
@@ -95,9 +67,7 @@ class RecordingAccess : public ISmartSegmenterAccess,
                         public std::enable_shared_from_this<RecordingAccess> {
  public:
   std::shared_ptr<Segmenter> CreateSegmenter(std::shared_ptr<ISmartLabel> label) override {
-    EngineCall call = Call("CreateSegmenter", label->Name());
-    call.access = this;
-    EngineRecording::Instance().Enter(call);
+    Record({"CreateSegmenter", label->Name()});
     return std::make_shared<Segmenter>(Token{}, label, CreateModel(label), shared_from_this());
   }
   std::shared_ptr<ISegmenterModel> CreateModel(const std::shared_ptr<ISmartLabel>& label) override {
@@ -114,11 +84,7 @@ CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::SmartSegmenter::ISegmenterM
 
 extern "C" int CreateSegmenterAccessWrapper(
     std::shared_ptr<Tamrix::Vision::SmartSegmenter::ISmartSegmenterAccess>* access) {
-  auto made = std::make_shared<Tamrix::Testing::RecordingAccess>();
-  Tamrix::Testing::EngineCall call;
-  call.operation = "Factory";
-  call.access = made.get();
-  Tamrix::Testing::EngineRecording::Instance().Enter(call);
-  *access = made;
+  Tamrix::Testing::Record({"Factory", ""});
+  *access = std::make_shared<Tamrix::Testing::RecordingAccess>();
   return 0;
 }

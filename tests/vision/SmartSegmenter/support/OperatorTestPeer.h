@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "EngineRecording.h"
+#include "interfaces/core/Image8Grey.h"
+#include "interfaces/core/RectangleAffine.h"
 #include "interfaces/core/Settings.h"
 #include "interfaces/smartcore/SmartLabel.h"
 #include "interfaces/smartcore/SmartTrainData.h"
@@ -19,28 +21,27 @@ namespace Tamrix::Vision::SmartSegmenter {
 
 struct SmartSegmenterOperatorTestPeer {
   using Operator = SmartSegmenterOperator;
-  using Token = Tamrix::Vorn::IObject::ObjectCreateAccessToken;
 
   // The same two steps as the reflection constructor.
   static std::shared_ptr<Operator> Create() {
-    auto op = std::make_shared<Operator>(Token{});
+    auto op = ConstructOnly();
     op->FinalConstruct();
     return op;
   }
-  static std::shared_ptr<Operator> ConstructOnly() { return std::make_shared<Operator>(Token{}); }
+  static std::shared_ptr<Operator> ConstructOnly() {
+    return std::make_shared<Operator>(Tamrix::Vorn::IObject::ObjectCreateAccessToken{});
+  }
   static void FinalConstruct(Operator& op) { op.FinalConstruct(); }
 
   static bool IsBound(const Operator& op) { return op.impl_ != nullptr; }
   static std::shared_ptr<void> Binding(Operator& op) { return op.EnsureOstrelLibrary(); }
-
-  static std::vector<std::string> SegmenterLabels(Operator& op) {
-    std::vector<std::string> names;
-    if (!op.impl_) return names;
-    for (const auto& segmenter : *op.impl_->segmenters) names.push_back(segmenter->Label()->Name());
-    return names;
-  }
   static std::vector<std::shared_ptr<Segmenter>> Segmenters(Operator& op) {
     return op.impl_ ? *op.impl_->segmenters : std::vector<std::shared_ptr<Segmenter>>{};
+  }
+  static std::vector<std::string> SegmenterLabels(Operator& op) {
+    std::vector<std::string> names;
+    for (const auto& segmenter : Segmenters(op)) names.push_back(segmenter->Label()->Name());
+    return names;
   }
   // -1 when the item is not registered.
   static int ConnectionCount(Operator& op, const std::shared_ptr<SmartCore::SmartTrainData>& item) {
@@ -67,9 +68,8 @@ namespace Tamrix::Testing {
 
 using Peer = Tamrix::Vision::SmartSegmenter::SmartSegmenterOperatorTestPeer;
 using Operator = Tamrix::Vision::SmartSegmenter::SmartSegmenterOperator;
-
-// Folder of the test helper modules, set by the build.
-std::string TestModuleDirectory(const std::string& module);
+using Token = Tamrix::Vorn::IObject::ObjectCreateAccessToken;
+using LabelPtr = std::shared_ptr<Tamrix::Vision::SmartCore::SmartLabel>;
 
 // Points the module lookup at one test helper module and resets the engine recording; restores
 // the defaults afterwards.
@@ -81,18 +81,49 @@ class OperatorTest : public ::testing::Test {
     Tamrix::Vision::VisionToolMultiThreading::Reset();
     EngineRecording::Instance().Reset();
   }
-  void UseModule(const std::string& module);
-  void Sequential() { Tamrix::Vision::VisionToolMultiThreading::setEnable(false); }
+  static void UseModule(const std::string& module) {
+    sysSetLibrarySearchDirectory(UtilityZel::detail::ZelUtils::ZelStringFromString(
+                                     std::string(TAMRIX_TEST_MODULE_DIR) + "/" + module),
+                                 SysSearchMode::SearchOnly);
+  }
+  static void Sequential() { Tamrix::Vision::VisionToolMultiThreading::setEnable(false); }
 
-  static std::shared_ptr<Tamrix::Vision::SmartCore::SmartLabel> Label(const std::string& name);
+  static LabelPtr Label(const std::string& name) {
+    return std::make_shared<Tamrix::Vision::SmartCore::SmartLabel>(Token{}, name);
+  }
   // A 16x16 grey image with one rectangle per label name.
   static std::shared_ptr<Tamrix::Vision::SmartCore::SmartTrainData> Item(
-      const std::vector<std::shared_ptr<Tamrix::Vision::SmartCore::SmartLabel>>& labels,
-      bool isTraining = true);
+      const std::vector<LabelPtr>& labels, bool isTraining = true) {
+    auto item = std::make_shared<Tamrix::Vision::SmartCore::SmartTrainData>(
+        Token{}, std::make_shared<Tamrix::Vision::Image8Grey>(Token{}, 16, 16), isTraining);
+    double x = 0.5;
+    for (const auto& label : labels) {
+      item->AddAssignment(label, std::make_shared<Tamrix::Vision::RectangleAffine>(
+                                     Token{}, Tamrix::Vision::Point2D{x, 1.5}, 1.0, 3.0));
+      x += 2;
+    }
+    return item;
+  }
   // Records the flags of every changed event of `op`.
-  static std::shared_ptr<std::vector<long long>> RecordChanges(Operator& op);
+  static std::shared_ptr<std::vector<long long>> RecordChanges(Operator& op) {
+    auto flags = std::make_shared<std::vector<long long>>();
+    op.ChangedEvent().Connect(
+        [flags](const std::shared_ptr<Tamrix::Vision::ChangedEventArgs>& args) {
+          flags->push_back(args->Flags());
+        });
+    return flags;
+  }
 
   EngineRecording& recording = EngineRecording::Instance();
 };
+
+// The two flags written "T" (training required) and "F" (full training required).
+inline std::string FlagState(const Operator& op) {
+  return std::string(Peer::TrainingRequired(op) ? "T" : "") +
+         (Peer::FullTrainRequired(op) ? "F" : "");
+}
+inline void SetFlagState(Operator& op, const std::string& state) {
+  Peer::SetFlags(op, state.find('T') != std::string::npos, state.find('F') != std::string::npos);
+}
 
 }  // namespace Tamrix::Testing
