@@ -17,10 +17,9 @@ configure_sanitizer_build() {
       flags="-fsanitize=thread -O1 -g1"
       ;;
   esac
-  local launcher=()
-  if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+  source "$root/scripts/lib/compiler-cache.sh"
   build_dir="$root/build-$kind"
-  cmake -S "$root" -B "$build_dir" "${compilers[@]}" "${launcher[@]}" -DCMAKE_BUILD_TYPE= \
+  cmake -S "$root" -B "$build_dir" "${compilers[@]}" "${compiler_launcher[@]}" -DCMAKE_BUILD_TYPE= \
     -DTAMRIX_BUILD_TESTS=ON -DTAMRIX_BUILD_BENCHMARKS=OFF -DCMAKE_CXX_FLAGS="$flags" \
     -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" \
     -DCMAKE_MODULE_LINKER_FLAGS="$flags" >/dev/null
