@@ -4,11 +4,8 @@
 // records the largest allocation so that a corrupt count is seen not to be trusted.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,25 +17,7 @@
 #include "interfaces/core/ObjectArchive.h"
 #include "tests/core/TestSupport.h"
 #include "tests/support/ArchiveBytes.h"
-
-namespace {
-std::atomic<std::size_t> largestAllocation{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  std::size_t seen = largestAllocation.load();
-  while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
-  }
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-// The replaced operator new allocates with malloc, so free is the matching release; the compiler
-// cannot see that pairing across the replacement.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+#include "tests/support/LargestAllocation.h"
 
 namespace {
 
@@ -109,11 +88,12 @@ TEST(CerealHardening, HugeCountsFailOnTheMissingBytesWithoutTrustingTheCount) {
   for (const std::uint64_t count : {1ull << 61, 1ull << 62, 0x7fffffffffffffffull, ~0ull}) {
     for (const auto& [name, load] : loaders) {
       SCOPED_TRACE(std::string(name) + " " + std::to_string(count));
-      largestAllocation = 0;
-      const std::string error =
-          MessageOf<cereal::Exception>([&] { With(Bytes().U8(1).U64(count).U32(0).str(), load); });
+      Tamrix::Testing::StartWatchingAllocations();
+      const std::string error = MessageOf<cereal::Exception>(
+          [&, &load = load] { With(Bytes().U8(1).U64(count).U32(0).str(), load); });
+      const std::size_t largest = Tamrix::Testing::StopWatchingAllocations();
       EXPECT_EQ(error.rfind("Failed to read ", 0), 0u) << error;
-      EXPECT_LE(largestAllocation.load(), 256u * 1024u) << "the stored count was trusted";
+      EXPECT_LE(largest, 256u * 1024u) << "the stored count was trusted";
     }
   }
 }

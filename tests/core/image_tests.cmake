@@ -5,5 +5,6 @@ tamrix_test(
     images/image_view_test.cpp
     images/pixel_generation_test.cpp
     images/image_archive_test.cpp
+    ${PROJECT_SOURCE_DIR}/tests/support/LargestAllocation.cpp
   DEPS tamrix::core
 )

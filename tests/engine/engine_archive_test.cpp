@@ -71,7 +71,7 @@ TEST(SmartSegmenterResult, BadProbabilitiesAreRefusedWithAClearMessage) {
       {{0, 0, 0, std::nanf("")}, "at pixel 3"},
   };
   for (const auto& [probabilities, message] : cases) {
-    const std::string error = MessageOf<ArgumentException>([&] {
+    const std::string error = MessageOf<ArgumentException>([&, &probabilities = probabilities] {
       MakeResult("x", 2, 2, {0, 0, 0, 0}, probabilities);
     });
     EXPECT_NE(error.find(message), std::string::npos) << error;

@@ -211,7 +211,7 @@ TEST(SmartCoreArchive, TruncatedAndCorruptArchivesFailWithAClearMessage) {
       {Head("SmartLabel").U64(1ull << 62).str(), "Failed to read"},
   };
   for (const auto& [bytes, message] : cases) {
-    const std::string error = MessageOf([&] { LoadDatabase(bytes); });
+    const std::string error = MessageOf([&bytes = bytes] { LoadDatabase(bytes); });
     EXPECT_NE(error.find(message), std::string::npos) << error;
   }
 }

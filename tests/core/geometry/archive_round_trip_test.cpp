@@ -174,7 +174,8 @@ TEST(GeometryArchive, CorruptRecordsAreRefused) {
        "parent not defined before it"},
   };
   for (const auto& [bytes, message] : invalid) {
-    CoreTest::ExpectVisionError([&] { Load<IObject>(bytes); }, Codes::InvalidData, message);
+    CoreTest::ExpectVisionError([&bytes = bytes] { Load<IObject>(bytes); }, Codes::InvalidData,
+                                message);
   }
   try {
     Load<IObject>(Head("Vect2").U32(2).str());

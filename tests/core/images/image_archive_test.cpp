@@ -2,11 +2,8 @@
 // and corrupt archives refused without trusting their sizes.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -17,29 +14,7 @@
 #include "interfaces/core/Image8Grey.h"
 #include "interfaces/core/ObjectArchive.h"
 #include "tests/core/TestSupport.h"
-
-// GCC pairs the replaced operators below with the new-expressions it inlines and flags the
-// malloc/free pair they use as mismatched; they are a matched pair.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-// The largest single allocation made while tracking is on, to prove that corrupt sizes are not
-// believed before the bytes behind them have arrived.
-namespace {
-std::atomic<bool> trackAllocations{false};
-std::atomic<std::size_t> largestAllocation{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (trackAllocations.load()) {
-    std::size_t seen = largestAllocation.load();
-    while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
-    }
-  }
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+#include "tests/support/LargestAllocation.h"
 
 namespace {
 
@@ -275,12 +250,11 @@ TEST(ImageArchive, ViewsOfOneRootStillShareItAfterLoading) {
 // single allocation the bytes present could not justify.
 template <class E>
 void ExpectCorrupt(const std::string& bytes, const std::string& message) {
-  largestAllocation = 0;
-  trackAllocations = true;
+  Tamrix::Testing::StartWatchingAllocations();
   const std::string what = CoreTest::MessageOf<E>([&] { Load(bytes); });
-  trackAllocations = false;
+  const std::size_t largest = Tamrix::Testing::StopWatchingAllocations();
   EXPECT_EQ(what.substr(0, message.size()), message) << what;
-  EXPECT_LT(largestAllocation.load(), std::size_t{1} << 20);
+  EXPECT_LT(largest, std::size_t{1} << 20);
 }
 
 TEST(ImageArchive, CorruptArchivesFailWithAClearMessageAndNoLargeAllocation) {

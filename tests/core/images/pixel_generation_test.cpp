@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "interfaces/core/Image16Grey.h"
@@ -17,18 +18,21 @@ using CoreTest::Token;
 // Uniform access to the three views, so that one set of tests covers them all.
 struct Grey8Ops {
   using Image = Image8Grey;
+  static constexpr const char* kName = "Image8Grey";
   static void Touch(Image& image, int y) { image.MutableRow(y)[0] = 1; }
   static void Read(const Image& image, int y) { image.Row(y); }
   static void Fill(Image& image) { image.Fill(3); }
 };
 struct Grey16Ops {
   using Image = Image16Grey;
+  static constexpr const char* kName = "Image16Grey";
   static void Touch(Image& image, int y) { image.MutableRow(y)[0] = 1; }
   static void Read(const Image& image, int y) { image.Row(y); }
   static void Fill(Image& image) { image.Fill(300); }
 };
 struct ColorOps {
   using Image = Image24PlanarColor;
+  static constexpr const char* kName = "Image24PlanarColor";
   static void Touch(Image& image, int y) { image.MutableRow(2, y)[0] = 1; }
   static void Read(const Image& image, int y) { image.Row(0, y); }
   static void Fill(Image& image) { image.Fill(1, 2, 3); }
@@ -42,8 +46,16 @@ class PixelGeneration : public testing::Test {
   CoreTest::FlagLog log_{*image_};
 };
 
+// Names each typed case after its image type instead of a bare index.
+struct ImageTypeName {
+  template <typename Ops>
+  static std::string GetName(int) {
+    return Ops::kName;
+  }
+};
+
 using ViewTypes = testing::Types<Grey8Ops, Grey16Ops, ColorOps>;
-TYPED_TEST_SUITE(PixelGeneration, ViewTypes);
+TYPED_TEST_SUITE(PixelGeneration, ViewTypes, ImageTypeName);
 
 TYPED_TEST(PixelGeneration, ReadsDoNotCountAndEachMutableRowCountsOnceWithoutAnEvent) {
   auto& image = *this->image_;
