@@ -11,21 +11,13 @@
 
 #include "interfaces/core/Exceptions.h"
 #include "interfaces/core/IChangedEvent.h"
+#include "tests/support/MessageOf.h"
 
 namespace CoreTest {
 
 using Token = Tamrix::Vorn::IObject::ObjectCreateAccessToken;
 
-// The message of the E that `action` throws, or "no exception"; other exceptions pass through.
-template <class E = std::exception>
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "no exception";
-}
+using Tamrix::Testing::MessageOf;
 
 // Runs `action`, which must throw E with exactly `message`.
 template <class E = Tamrix::Vision::ArgumentException>

@@ -21,6 +21,7 @@
 #include "interfaces/smartcore/SmartTrainData.h"
 #include "interfaces/smartcore/SmartTrainDataDatabase.h"
 #include "interfaces/sys/SysLibrary.h"
+#include "tests/support/MessageOf.h"
 
 namespace Tamrix::Vision::SmartSegmenter {
 
@@ -176,15 +177,6 @@ inline std::shared_ptr<Tamrix::Vorn::IObject> LoadBytes(const std::string& bytes
   return Archiving::LoadObject(stream);
 }
 
-// The message of the E that `call` throws; "(no exception)" when it throws none.
-template <class E = std::exception>
-std::string ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const E& error) {
-    return error.what();
-  }
-  return "(no exception)";
-}
+using Tamrix::Testing::MessageOf;
 
 }  // namespace HelperTests

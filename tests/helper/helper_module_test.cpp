@@ -26,7 +26,7 @@ TEST(HelperModule, AccessCreatesAnUntrainedSegmenterWithItsOwnModelForTheLabel) 
   EXPECT_NE(access->CreateSegmenter(label)->Model(), segmenter->Model());
   EXPECT_NE(access->CreateModel(label), access->CreateModel(label));
   // The operator turns std::runtime_error from CreateSegmenter into FileOpenException.
-  EXPECT_EQ(ErrorOf<std::runtime_error>([&] { access->CreateSegmenter(nullptr); }),
+  EXPECT_EQ(MessageOf<std::runtime_error>([&] { access->CreateSegmenter(nullptr); }),
             "CreateSegmenter: expected a label, found an empty pointer");
 }
 
