@@ -47,16 +47,19 @@ SmartSegmenterResult::~SmartSegmenterResult() = default;
 
 void SmartSegmenterResult::UpdateDerived() {
   area_ = 0;
+  // Walks the pixels rather than the rows: a mask 0 pixels wide and a billion rows high holds no
+  // pixels and must cost nothing.
+  const auto& bits = mask_.Data();
+  const auto width = static_cast<std::size_t>(mask_.Width());
   int minX = mask_.Width(), minY = mask_.Height(), maxX = -1, maxY = -1;
-  for (int y = 0; y < mask_.Height(); ++y) {
-    for (int x = 0; x < mask_.Width(); ++x) {
-      if (!mask_.At(x, y)) continue;
-      ++area_;
-      minX = std::min(minX, x);
-      maxX = std::max(maxX, x);
-      minY = std::min(minY, y);
-      maxY = std::max(maxY, y);
-    }
+  for (std::size_t i = 0; i < bits.size(); ++i) {
+    if (!bits[i]) continue;
+    ++area_;
+    const int x = static_cast<int>(i % width), y = static_cast<int>(i / width);
+    minX = std::min(minX, x);
+    maxX = std::max(maxX, x);
+    minY = std::min(minY, y);
+    maxY = std::max(maxY, y);
   }
   bounds_ =
       area_ == 0 ? BoundingBox{} : BoundingBox{minX - 0.5, minY - 0.5, maxX + 0.5, maxY + 0.5};

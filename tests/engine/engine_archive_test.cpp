@@ -60,6 +60,10 @@ TEST(SmartSegmenterResult, AreaAndBoundsCoverTheMaskPixels) {
   const auto empty = MakeResult("x", 3, 3, std::vector<int>(9, 0), std::vector<float>(9, 0.0f));
   EXPECT_EQ(empty->Area(), 0);
   EXPECT_TRUE(empty->Bounds().Empty());
+  // No pixels at all, however many rows: nothing to count and no bounds.
+  const auto noPixels = MakeResult("x", 0, 2147483647, {}, {});
+  EXPECT_EQ(noPixels->Area(), 0);
+  EXPECT_TRUE(noPixels->Bounds().Empty());
 }
 
 TEST(SmartSegmenterResult, BadProbabilitiesAreRefusedWithAClearMessage) {
