@@ -7,7 +7,8 @@ namespace {
 
 bool UsesLabelName(const SmartCore::SmartTrainData& item, const std::string& name) {
   for (const auto& assignment : *item.Assignments()) {
-    if (assignment->Label()->Name() == name) return true;
+    const auto label = AssignedLabel(assignment);
+    if (label && label->Name() == name) return true;
   }
   return false;
 }
@@ -33,6 +34,7 @@ void SmartSegmenterOperator::RegisterItemChangedEvent(
         if (auto changed = weakItem.lock()) raw->DatabaseItemChanged(changed, args);
       }));
   for (const auto& assignment : *item->Assignments()) {
+    if (!assignment) continue;
     connections->push_back(assignment->ChangedEvent().Connect(
         self, [raw, weakItem](const std::shared_ptr<ChangedEventArgs>& args) {
           if (auto changed = weakItem.lock()) raw->ShapeAssignmentChanged(changed, args);
@@ -67,7 +69,9 @@ void SmartSegmenterOperator::DatabaseItemRemoved(
   // the items that remain.
   const auto trainingData = database_->TrainingData();
   for (const auto& assignment : *item->Assignments()) {
-    const std::string name = assignment->Label()->Name();
+    const auto label = AssignedLabel(assignment);
+    if (!label) continue;
+    const std::string name = label->Name();
     bool stillUsed = false;
     for (const auto& other : *trainingData) {
       if (UsesLabelName(*other, name)) {
@@ -104,12 +108,14 @@ void SmartSegmenterOperator::ShapeAssignmentChanged(std::shared_ptr<SmartCore::S
 
 void SmartSegmenterOperator::LabelRemoved(int /*index*/,
                                           const std::shared_ptr<SmartCore::SmartLabel>& label) {
+  if (!label) return;  // a null entry of the label collection names no label
   const std::string name = label->Name();
   const auto trainingData = database_->TrainingData();
   for (const auto& item : *trainingData) {
     const auto assignments = item->Assignments();
     for (const auto& assignment : *assignments) {
-      if (assignment->Label()->Name() == name) {
+      const auto assigned = AssignedLabel(assignment);
+      if (assigned && assigned->Name() == name) {
         // Copy first: removing invalidates the iteration.
         const auto found = assignment;
         assignments->Remove(found);

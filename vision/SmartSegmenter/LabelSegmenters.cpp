@@ -19,7 +19,8 @@ void SmartSegmenterOperator::EnsureLabelSegmenters(impl& binding, SmartCore::Sma
   if (!item->IsTraining()) return;
   SegmenterList& segmenters = *binding.segmenters;
   for (const auto& assignment : *item->Assignments()) {
-    std::shared_ptr<SmartCore::ISmartLabel> label = assignment->Label();
+    std::shared_ptr<SmartCore::ISmartLabel> label = AssignedLabel(assignment);
+    if (!label) continue;
     const std::string name = label->Name();
     if (FindSegmenterByLabelName(segmenters.begin(), segmenters.end(), name) != segmenters.end()) {
       continue;

@@ -30,4 +30,12 @@ struct SmartSegmenterOperator::impl {
   std::shared_ptr<ISmartSegmenterAccess> access;
 };
 
+// The label of an assignment, or null when the assignment or its label is missing. Collections
+// may hold such assignments (SmartTrainDataDatabase::Verify() reports them); they train nothing,
+// so the segmenter and connection bookkeeping passes over them.
+inline std::shared_ptr<SmartCore::ISmartLabel> AssignedLabel(
+    const std::shared_ptr<SmartCore::SmartLabelToShapeAssignment>& assignment) {
+  return assignment ? assignment->Label() : nullptr;
+}
+
 }  // namespace Tamrix::Vision::SmartSegmenter

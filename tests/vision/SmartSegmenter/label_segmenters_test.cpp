@@ -74,5 +74,25 @@ TEST_F(LabelSegmenters, RenamedLabelIsFoundUnderItsNewName) {
   EXPECT_TRUE(Peer::SegmenterLabels(*op).empty());
 }
 
+// Collections may hold an assignment without a label, or no assignment at all (Verify() reports
+// both); adding, editing and removing around them must neither crash nor make segmenters.
+TEST_F(LabelSegmenters, AssignmentsWithoutALabelAreLeftOut) {
+  auto a = Label("A");
+  op->Labels()->Add(a);
+  auto item = Item({nullptr, a, nullptr});
+  item->Assignments()->Add(nullptr);
+  op->SmartTrainDataDatabase()->Add(item);
+  EXPECT_EQ(Peer::SegmenterLabels(*op), Names{"A"});
+  EXPECT_EQ(CreatedFor(), Names{"A"});
+  Peer::SetFlags(*op, false, false);
+  item->Assignments()->Item(0)->setLabel(Label("late"));  // still reaches the operator
+  EXPECT_TRUE(Peer::FullTrainRequired(*op));
+  op->Labels()->Remove(a);
+  EXPECT_EQ(item->Assignments()->Count(), 3) << "only the assignment of A goes";
+  EXPECT_TRUE(Peer::SegmenterLabels(*op).empty());
+  op->SmartTrainDataDatabase()->Remove(item);
+  EXPECT_TRUE(Peer::SegmenterLabels(*op).empty());
+}
+
 }  // namespace
 }  // namespace Tamrix::Testing
