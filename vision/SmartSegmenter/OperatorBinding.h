@@ -23,7 +23,7 @@ struct SmartSegmenterOperator::impl {
   // One segmenter per label name, in order of creation.
   std::shared_ptr<SegmenterList> segmenters = std::make_shared<SegmenterList>();
   // For each registered item: element 0 the item's changed-event connection, then one per
-  // assignment the item held at registration.
+  // (non-null) assignment the item held at registration.
   std::shared_ptr<ItemConnectionMap> itemConnections = std::make_shared<ItemConnectionMap>();
   SysLibraryHandle library = nullptr;
   CreateSegmenterAccessWrapperFunction factory = nullptr;
