@@ -191,8 +191,9 @@ TEST(CerealHardening, BackReferencesToAnotherTypeReservedOrUnknownIdsAreRefused)
       << error;
   EXPECT_NE(error.find("Apple, read as"), std::string::npos) << error;
   EXPECT_NE(error.find("Pear"), std::string::npos) << error;
-  // Object 1 is a ChangedEventShareableBase; the second record names Image8Grey and refers back
-  // to object 1, which cereal alone would reinterpret as an image.
+  // Object 1 is a ChangedEventShareableBase; the second record names Image8Grey (the C++ type
+  // GreyImage<unsigned char>) and refers back to object 1, which cereal alone would reinterpret
+  // as an image.
   Bytes polymorphic;
   polymorphic.U8(1).U32(0x80000001).Text("Tamrix::Vision::ChangedEventShareableBase");
   polymorphic.U32(0x80000001).U32(1).U32(1);
@@ -200,7 +201,7 @@ TEST(CerealHardening, BackReferencesToAnotherTypeReservedOrUnknownIdsAreRefused)
   Object first, second;
   error = MessageOf<cereal::Exception>([&] { Load(polymorphic.str(), first, second); });
   EXPECT_NE(error.find("refers to an object of type Tamrix::Vision::ChangedEventShareableBase, "
-                       "read as Tamrix::Vision::Image8Grey"),
+                       "read as Tamrix::Vision::GreyImage<unsigned char>"),
             std::string::npos)
       << error;
   for (const std::uint32_t id : {0x40000001u, 0xc0000001u}) {

@@ -12,6 +12,10 @@ std::string Size(std::int64_t width, std::int64_t height) {
 
 }  // namespace
 
+std::string Operation::Text() const {
+  return method ? std::string(owner) + "::" + method : std::string(owner);
+}
+
 std::string ImageSizeError(std::int64_t width, std::int64_t height) {
   if (width < 0) return "width must be >= 0, found " + std::to_string(width);
   if (height < 0) return "height must be >= 0, found " + std::to_string(height);
@@ -33,35 +37,35 @@ std::string RectangleError(std::int64_t x, std::int64_t y, std::int64_t width, s
          Size(width, height) + " must lie inside the " + Size(outerWidth, outerHeight) + " image";
 }
 
-std::size_t CheckedPixelCount(const char* operation, int width, int height) {
+std::size_t CheckedPixelCount(Operation operation, int width, int height) {
   const std::string error = ImageSizeError(width, height);
-  if (!error.empty()) throw ArgumentException(std::string(operation) + ": " + error);
+  if (!error.empty()) throw ArgumentException(operation.Text() + ": " + error);
   return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
 }
 
-void CheckRectangle(const char* operation, int x, int y, int width, int height, int outerWidth,
+void CheckRectangle(Operation operation, int x, int y, int width, int height, int outerWidth,
                     int outerHeight) {
   const std::string error = RectangleError(x, y, width, height, outerWidth, outerHeight);
-  if (!error.empty()) throw ArgumentException(std::string(operation) + ": " + error);
+  if (!error.empty()) throw ArgumentException(operation.Text() + ": " + error);
 }
 
-void CheckPixel(const char* operation, int x, int y, int channel, int width, int height,
+void CheckPixel(Operation operation, int x, int y, int channel, int width, int height,
                 int channelCount) {
   if (x < 0 || y < 0 || x >= width || y >= height) {
-    throw ArgumentException(std::string(operation) + ": pixel (" + std::to_string(x) + ", " +
+    throw ArgumentException(operation.Text() + ": pixel (" + std::to_string(x) + ", " +
                             std::to_string(y) + ") is outside the " + Size(width, height) +
                             " image");
   }
   if (channel < 0 || channel >= channelCount) {
-    throw ArgumentException(std::string(operation) + ": channel " + std::to_string(channel) +
+    throw ArgumentException(operation.Text() + ": channel " + std::to_string(channel) +
                             " is outside [0, " + std::to_string(channelCount) + ")");
   }
 }
 
-void CheckRow(const char* operation, int y, int height) {
+void CheckRow(Operation operation, int y, int height) {
   if (y < 0 || y >= height) {
-    throw ArgumentException(std::string(operation) + ": row " + std::to_string(y) +
-                            " is outside [0, " + std::to_string(height) + ")");
+    throw ArgumentException(operation.Text() + ": row " + std::to_string(y) + " is outside [0, " +
+                            std::to_string(height) + ")");
   }
 }
 

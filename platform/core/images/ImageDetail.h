@@ -14,6 +14,17 @@ namespace Tamrix::Vision::detail {
 // Beyond this many pixels a size is treated as a mistake rather than a request.
 constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 31;
 
+// The operation named in an error message: "Owner" or "Owner::method". Only two pointers, so
+// checks on busy paths build no text unless they fail.
+struct Operation {
+  Operation(const char* ownerName, const char* methodName = nullptr)
+      : owner(ownerName), method(methodName) {}
+  std::string Text() const;
+
+  const char* owner;
+  const char* method;
+};
+
 // Empty when `width` x `height` is a valid image size, otherwise why not.
 std::string ImageSizeError(std::int64_t width, std::int64_t height);
 
@@ -22,18 +33,18 @@ std::string RectangleError(std::int64_t x, std::int64_t y, std::int64_t width, s
                            std::int64_t outerWidth, std::int64_t outerHeight);
 
 // width * height; throws ArgumentException "<operation>: ..." for an invalid size.
-std::size_t CheckedPixelCount(const char* operation, int width, int height);
+std::size_t CheckedPixelCount(Operation operation, int width, int height);
 
 // Throws ArgumentException "<operation>: ..." when the rectangle leaves the outer image.
-void CheckRectangle(const char* operation, int x, int y, int width, int height, int outerWidth,
+void CheckRectangle(Operation operation, int x, int y, int width, int height, int outerWidth,
                     int outerHeight);
 
 // Throws ArgumentException "<operation>: ..." when (x, y) or `channel` is outside the image.
-void CheckPixel(const char* operation, int x, int y, int channel, int width, int height,
+void CheckPixel(Operation operation, int x, int y, int channel, int width, int height,
                 int channelCount);
 
 // Throws ArgumentException "<operation>: row <y> is outside [0, <height>)".
-void CheckRow(const char* operation, int y, int height);
+void CheckRow(Operation operation, int y, int height);
 
 // Throws cereal::Exception "<record>: <problem>" for data that contradicts itself.
 [[noreturn]] void ThrowCorruptRecord(const char* record, const std::string& problem);

@@ -3,8 +3,7 @@ set(TAMRIX_CORE_IMAGE_SRCS
   images/ImageDetail.cpp
   images/Image8Root.cpp
   images/Image16Root.cpp
-  images/Image8Grey.cpp
-  images/Image16Grey.cpp
+  images/GreyImage.cpp
   images/Image24PlanarColor.cpp
   images/ImageRegistration.cpp
 )
