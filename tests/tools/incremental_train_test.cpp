@@ -49,7 +49,8 @@ TEST(SmartsegIncrementalTrain, RetrainAndSampleSizeAreKeptInTheModel) {
       scratch.Run("train --model m.model --retrain --sample-size 3 --threads 2 a.json");
   ASSERT_EQ(retrain.exitCode, 0) << retrain.err;
   const RunResult info = scratch.Run("info m.model");
-  for (const char* text : {"Sample size:    3\n", "Training items: 2 ", "Needs training: no"}) {
+  // a.json is in the model already, so the second run adds nothing and retrains what is there.
+  for (const char* text : {"Sample size:    3\n", "Training items: 1 ", "Needs training: no"}) {
     EXPECT_NE(info.out.find(text), std::string::npos) << text << " in\n" << info.out;
   }
 }

@@ -1,14 +1,14 @@
 #include "tools/smartseg/LabelMe.h"
 
+#include <algorithm>
 #include <cmath>
-#include <sstream>
 
-#include "interfaces/core/Ellipse.h"
-#include "interfaces/core/LineSegment.h"
-#include "interfaces/core/Polygon.h"
-#include "interfaces/core/RectangleAffine.h"
 #include "tools/smartseg/AtomicFile.h"
+#include "tools/smartseg/Base64.h"
+#include "tools/smartseg/DisplayText.h"
+#include "tools/smartseg/EmbeddedImage.h"
 #include "tools/smartseg/Errors.h"
+#include "tools/smartseg/JsonDocument.h"
 
 namespace Smartseg {
 namespace {
@@ -16,26 +16,19 @@ namespace {
 using Tamrix::Vision::Point2D;
 using Json = nlohmann::json;
 
-const Tamrix::Vorn::IObject::ObjectCreateAccessToken kToken;
+// No image is this large; a coordinate beyond it is damage, and keeping coordinates this small
+// keeps every sum and product of the clipping and rasterising far from overflow.
+constexpr double kMaxCoordinate = 1e9;
 
-std::string Number(double value) {
-  std::ostringstream text;
-  text << value;
-  return text.str();
-}
-
-std::string ShapeName(std::size_t index, const std::string& type) {
-  return "shape " + std::to_string(index) + " (type '" + type + "')";
-}
-
-// The number of points each mappable type needs: exactly (min == max) or at least (max < 0).
+// The number of points each type needs: exactly (min == max) or at least (max < 0).
 struct PointRule {
   const char* type;
   int min;
   int max;
 };
 constexpr PointRule kRules[] = {
-    {"polygon", 3, -1}, {"rectangle", 2, 2}, {"circle", 2, 2}, {"line", 2, 2}, {"linestrip", 2, -1},
+    {"polygon", 3, -1},   {"rectangle", 2, 2}, {"circle", 2, 2}, {"line", 2, 2},
+    {"linestrip", 2, -1}, {"point", 1, 1},     {"mask", 2, 2},
 };
 
 const PointRule* RuleFor(const std::string& type) {
@@ -45,6 +38,16 @@ const PointRule* RuleFor(const std::string& type) {
   return nullptr;
 }
 
+std::string Quoted(const std::string& text) { return "'" + DisplayText(text, 40) + "'"; }
+
+std::string ShapeName(std::size_t index, const std::string& type) {
+  return "shape " + std::to_string(index) + " (type " + Quoted(type) + ")";
+}
+
+std::string Size(int width, int height) {
+  return std::to_string(width) + " x " + std::to_string(height);
+}
+
 std::optional<int> ReadSize(const Json& document, const char* key,
                             const std::filesystem::path& file) {
   if (!document.contains(key) || document[key].is_null()) return std::nullopt;
@@ -52,44 +55,96 @@ std::optional<int> ReadSize(const Json& document, const char* key,
   if (!value.is_number_integer() || value.get<long long>() <= 0 ||
       value.get<long long>() > 1'000'000) {
     throw WorkError(file, std::string("\"") + key + "\" must be a positive whole number, found " +
-                              value.dump());
+                              JsonExcerpt(value));
   }
   return value.get<int>();
 }
 
-LabelMeShape ReadShape(const Json& entry, std::size_t index, const std::filesystem::path& file) {
+// A string field that may be missing or null (""); any other type is an error.
+std::string OptionalString(const Json& object, const char* key, const std::string& where,
+                           const std::filesystem::path& file) {
+  if (!object.contains(key) || object[key].is_null()) return "";
+  if (!object[key].is_string()) {
+    throw WorkError(file, where + "\"" + key + "\" must be a string or null, found " +
+                              JsonExcerpt(object[key]));
+  }
+  return object[key].get<std::string>();
+}
+
+std::string DecodeBase64Field(const std::string& text, const std::string& field,
+                              const std::filesystem::path& file) {
+  try {
+    return DecodeBase64(text);
+  } catch (const Base64Error& error) {
+    throw WorkError(file, field + " is not valid base64: " + error.what());
+  }
+}
+
+// LabelMe writes the path as the annotating machine spells it; on Windows that is "..\dir\a.png".
+// A backslash never appears in the file names LabelMe is used with elsewhere, so it is read as
+// a separator everywhere.
+std::filesystem::path ResolveImagePath(std::string written, const std::filesystem::path& file) {
+  std::replace(written.begin(), written.end(), '\\', '/');
+  const std::filesystem::path path(written);
+  return path.is_absolute() ? path : file.parent_path() / path;
+}
+
+cv::Mat ReadShapeMask(const Json& entry, const std::string& name,
+                      const std::filesystem::path& file) {
+  const std::string text = OptionalString(entry, "mask", name + ": ", file);
+  if (text.empty()) throw WorkError(file, name + " has no \"mask\" image");
+  const std::string bytes = DecodeBase64Field(text, name + ": \"mask\"", file);
+  const LoadedImage decoded =
+      DecodeEmbeddedImage(bytes, file.string() + " (" + name + ", \"mask\")");
+  // Any nonzero value is true, whether the mask was saved as 1-bit, 8-bit or colour.
+  cv::Mat grey = decoded.pixels;
+  if (grey.channels() == 3) {
+    cv::Mat channels[3];
+    cv::split(grey, channels);
+    grey = channels[0] | channels[1] | channels[2];
+  }
+  cv::Mat mask;
+  cv::compare(grey, 0, mask, cv::CMP_NE);
+  return mask / 255;
+}
+
+LabelMeShape ReadShape(const Json& entry, std::size_t index, const std::filesystem::path& file,
+                       std::vector<SkippedShape>& skipped) {
   if (!entry.is_object()) {
     throw WorkError(file, "shape " + std::to_string(index) + " is not a JSON object");
   }
   LabelMeShape shape;
-  const Json type = entry.value("shape_type", Json("polygon"));
-  if (!type.is_string()) {
-    throw WorkError(file, "shape " + std::to_string(index) +
-                              ": \"shape_type\" must be a string, found " + type.dump());
-  }
-  shape.type = type.get<std::string>();
+  shape.index = index;
+  // The oldest files have polygons only and no "shape_type".
+  shape.type = OptionalString(entry, "shape_type", "shape " + std::to_string(index) + ": ", file);
+  if (shape.type.empty()) shape.type = "polygon";
   const std::string name = ShapeName(index, shape.type);
   const PointRule* rule = RuleFor(shape.type);
   if (!rule) {
-    throw WorkError(file, name +
-                              " cannot be used for training; expected polygon, rectangle, circle, "
-                              "line or linestrip");
+    skipped.push_back({index, shape.type});
+    return shape;
   }
   if (!entry.contains("label") || !entry["label"].is_string() ||
       entry["label"].get<std::string>().empty()) {
     throw WorkError(file, name + " has no label name");
   }
   shape.label = entry["label"].get<std::string>();
+  if (!IsPrintableUtf8(shape.label)) {
+    throw WorkError(file, name + " has the label " + Quoted(shape.label) +
+                              ", which holds control characters; rename it in LabelMe");
+  }
   if (!entry.contains("points") || !entry["points"].is_array()) {
     throw WorkError(file, name + " has no \"points\" array");
   }
   for (const Json& point : entry["points"]) {
     if (!point.is_array() || point.size() != 2 || !point[0].is_number() || !point[1].is_number()) {
-      throw WorkError(file, name + " has a point that is not a pair of numbers: " + point.dump());
+      throw WorkError(file,
+                      name + " has a point that is not a pair of numbers: " + JsonExcerpt(point));
     }
     const Point2D value{point[0].get<double>(), point[1].get<double>()};
-    if (!std::isfinite(value.X) || !std::isfinite(value.Y)) {
-      throw WorkError(file, name + " has a point that is not finite: " + point.dump());
+    if (!(std::abs(value.X) <= kMaxCoordinate && std::abs(value.Y) <= kMaxCoordinate)) {
+      throw WorkError(file,
+                      name + " has the point " + JsonExcerpt(point) + ", far outside any image");
     }
     shape.points.push_back(value);
   }
@@ -97,37 +152,29 @@ LabelMeShape ReadShape(const Json& entry, std::size_t index, const std::filesyst
   if (count < rule->min || (rule->max >= 0 && count > rule->max)) {
     const std::string expected = rule->max == rule->min ? std::to_string(rule->min)
                                                         : "at least " + std::to_string(rule->min);
-    throw WorkError(file, name + " needs " + expected + " points, found " + std::to_string(count));
+    throw WorkError(file, name + " needs " + expected + " point" + (rule->min == 1 ? "" : "s") +
+                              ", found " + std::to_string(count));
   }
-  const Point2D& a = shape.points[0];
-  const Point2D& b = shape.points[1];
-  if ((shape.type == "rectangle" && (a.X == b.X || a.Y == b.Y)) ||
-      (shape.type == "circle" && a == b)) {
-    throw WorkError(file, name + " encloses no area");
-  }
+  if (shape.type == "mask") shape.mask = ReadShapeMask(entry, name, file);
   return shape;
 }
-
-Point2D ToFramework(const Point2D& point) { return {point.X - 0.5, point.Y - 0.5}; }
 
 }  // namespace
 
 LabelMeAnnotation ReadLabelMe(const std::filesystem::path& file) {
-  const std::string text = ReadWholeFile(file);
-  Json document;
-  try {
-    document = Json::parse(text);
-  } catch (const Json::parse_error& error) {
-    throw WorkError(file, std::string("invalid JSON: ") + error.what());
-  }
+  const Json document = ParseJsonDocument(ReadWholeFile(file), file);
   if (!document.is_object()) throw WorkError(file, "expected a JSON object at the top level");
   LabelMeAnnotation annotation;
   annotation.file = file;
-  if (!document.contains("imagePath") || !document["imagePath"].is_string() ||
-      document["imagePath"].get<std::string>().empty()) {
-    throw WorkError(file, "no \"imagePath\" naming the image");
+  const std::string imageData = OptionalString(document, "imageData", "", file);
+  if (!imageData.empty()) {
+    annotation.imageData = DecodeBase64Field(imageData, "\"imageData\"", file);
   }
-  annotation.imagePath = file.parent_path() / document["imagePath"].get<std::string>();
+  const std::string imagePath = OptionalString(document, "imagePath", "", file);
+  if (!imagePath.empty()) annotation.imagePath = ResolveImagePath(imagePath, file);
+  if (annotation.imageData.empty() && annotation.imagePath.empty()) {
+    throw WorkError(file, "no image: \"imageData\" is empty and no \"imagePath\" names the image");
+  }
   annotation.imageWidth = ReadSize(document, "imageWidth", file);
   annotation.imageHeight = ReadSize(document, "imageHeight", file);
   if (!document.contains("shapes") || !document["shapes"].is_array()) {
@@ -135,72 +182,47 @@ LabelMeAnnotation ReadLabelMe(const std::filesystem::path& file) {
   }
   const Json& shapes = document["shapes"];
   for (std::size_t index = 0; index < shapes.size(); ++index) {
-    annotation.shapes.push_back(ReadShape(shapes[index], index, file));
+    LabelMeShape shape = ReadShape(shapes[index], index, file, annotation.skipped);
+    if (!shape.label.empty()) annotation.shapes.push_back(std::move(shape));
   }
   return annotation;
 }
 
-void CheckAgainstImage(const LabelMeAnnotation& annotation, int width, int height) {
-  const auto size = [](int w, int h) { return std::to_string(w) + " x " + std::to_string(h); };
+std::string DescribeShape(const LabelMeShape& shape) {
+  return "shape " + std::to_string(shape.index) + " (type " + Quoted(shape.type) + ", label " +
+         Quoted(shape.label) + ")";
+}
+
+std::string SkippedShapesWarning(const LabelMeAnnotation& annotation) {
+  if (annotation.skipped.empty()) return "";
+  std::string list;
+  for (const SkippedShape& shape : annotation.skipped) {
+    list += (list.empty() ? "" : ", ") + ShapeName(shape.index, shape.type);
+  }
+  return annotation.file.string() + ": skipped " + list +
+         ": only polygon, rectangle, circle, line, linestrip, point and mask shapes are trained";
+}
+
+void CheckAgainstImage(const LabelMeAnnotation& annotation, int width, int height,
+                       const std::string& imageName) {
   if ((annotation.imageWidth && *annotation.imageWidth != width) ||
       (annotation.imageHeight && *annotation.imageHeight != height)) {
-    throw WorkError(
-        annotation.file,
-        "the annotation is for a " +
-            size(annotation.imageWidth.value_or(width), annotation.imageHeight.value_or(height)) +
-            " image, but " + annotation.imagePath.string() + " is " + size(width, height));
-  }
-  for (std::size_t index = 0; index < annotation.shapes.size(); ++index) {
-    const LabelMeShape& shape = annotation.shapes[index];
-    for (const Point2D& point : shape.points) {
-      if (point.X < 0 || point.Y < 0 || point.X > width || point.Y > height) {
-        throw WorkError(annotation.file, ShapeName(index, shape.type) + " has the point (" +
-                                             Number(point.X) + ", " + Number(point.Y) +
-                                             ") outside the " + size(width, height) + " image");
-      }
-    }
-    if (shape.type == "circle") {
-      const Point2D& centre = shape.points[0];
-      const double radius = std::hypot(shape.points[1].X - centre.X, shape.points[1].Y - centre.Y);
-      if (centre.X - radius < 0 || centre.Y - radius < 0 || centre.X + radius > width ||
-          centre.Y + radius > height) {
-        throw WorkError(annotation.file, ShapeName(index, shape.type) + " reaches outside the " +
-                                             size(width, height) + " image");
-      }
-    }
+    throw WorkError(annotation.file, "the annotation is for a " +
+                                         Size(annotation.imageWidth.value_or(width),
+                                              annotation.imageHeight.value_or(height)) +
+                                         " image, but " + imageName + " is " + Size(width, height));
   }
 }
 
-std::vector<std::shared_ptr<Tamrix::Vision::IShape>> ToFrameworkShapes(const LabelMeShape& shape) {
-  using namespace Tamrix::Vision;
-  std::vector<std::shared_ptr<IShape>> shapes;
-  std::vector<Point2D> points;
-  for (const Point2D& point : shape.points) points.push_back(ToFramework(point));
-  if (shape.type == "polygon") {
-    shapes.push_back(std::make_shared<Polygon>(kToken, points));
-  } else if (shape.type == "rectangle") {
-    // The corners bound the areas of the enclosed pixels; moved by -0.5 they bound their centres,
-    // which is what the framework's rectangle tests.
-    const Point2D& a = shape.points[0];
-    const Point2D& b = shape.points[1];
-    const Point2D centre{(a.X + b.X) / 2.0 - 0.5, (a.Y + b.Y) / 2.0 - 0.5};
-    shapes.push_back(std::make_shared<RectangleAffine>(kToken, centre, std::abs(b.X - a.X),
-                                                       std::abs(b.Y - a.Y)));
-  } else if (shape.type == "circle") {
-    const double radius = std::hypot(points[1].X - points[0].X, points[1].Y - points[0].Y);
-    shapes.push_back(std::make_shared<Ellipse>(kToken, points[0], radius, radius));
-  } else {
-    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-      shapes.push_back(std::make_shared<LineSegment>(kToken, points[i], points[i + 1]));
-    }
-  }
-  return shapes;
+void CheckAgainstImage(const LabelMeAnnotation& annotation, int width, int height) {
+  CheckAgainstImage(annotation, width, height, annotation.imagePath.string());
 }
 
 nlohmann::json MakeLabelMeDocument(const std::string& imagePath, int width, int height,
                                    const std::vector<LabelMeShape>& shapes) {
   Json shapeList = Json::array();
   for (const LabelMeShape& shape : shapes) {
+    if (shape.type == "mask") continue;
     Json points = Json::array();
     for (const Point2D& point : shape.points) points.push_back({point.X, point.Y});
     shapeList.push_back({{"label", shape.label},

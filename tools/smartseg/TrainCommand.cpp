@@ -4,6 +4,7 @@
 #include "interfaces/smartcore/SmartLabelCollection.h"
 #include "interfaces/smartcore/SmartTrainDataCollection.h"
 #include "interfaces/smartcore/SmartTrainDataDatabase.h"
+#include "tools/smartseg/AnnotationFolders.h"
 #include "tools/smartseg/Commands.h"
 #include "tools/smartseg/Errors.h"
 #include "tools/smartseg/ModelFile.h"
@@ -60,10 +61,10 @@ int RunTrain(const TrainOptions& options) {
   const std::shared_ptr<Operator> model = existing ? LoadModel(options.model) : CreateOperator();
 
   TrainingSet training(*model);
-  Progress progress("reading annotation", static_cast<int>(options.annotations.size()),
-                    options.quiet);
+  const std::vector<std::string> annotations = ExpandAnnotationFolders(options.annotations);
+  Progress progress("reading annotation", static_cast<int>(annotations.size()), options.quiet);
   int index = 0;
-  for (const std::string& annotation : options.annotations) {
+  for (const std::string& annotation : annotations) {
     progress.Step(++index, annotation);
     std::string image, mask;
     if (IsMaskPair(annotation, image, mask)) {

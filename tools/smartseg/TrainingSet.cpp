@@ -1,26 +1,82 @@
 #include "tools/smartseg/TrainingSet.h"
 
+#include <cstdio>
+#include <utility>
+
 #include "interfaces/smartcore/SmartLabelCollection.h"
+#include "interfaces/smartcore/SmartTrainDataCollection.h"
 #include "interfaces/smartcore/SmartTrainDataDatabase.h"
+#include "tools/smartseg/DisplayText.h"
 #include "tools/smartseg/Errors.h"
 #include "tools/smartseg/ImageFiles.h"
 #include "tools/smartseg/LabelMask.h"
 #include "tools/smartseg/LabelMe.h"
+#include "tools/smartseg/LabelMeGeometry.h"
 
 namespace Smartseg {
 namespace {
 
+using Tamrix::Vision::IShape;
+using Tamrix::Vision::PixelMask;
 using Tamrix::Vision::SmartCore::SmartLabel;
 using Tamrix::Vision::SmartCore::SmartTrainData;
+using Shapes = std::vector<std::shared_ptr<IShape>>;
+using ShapesByLabel = std::vector<std::pair<std::string, Shapes>>;
 
 const Tamrix::Vorn::IObject::ObjectCreateAccessToken kToken;
 
+std::string Quoted(const std::string& text) { return "'" + DisplayText(text, 40) + "'"; }
+
+bool Overlap(const PixelMask& a, const PixelMask& b) {
+  for (std::size_t i = 0; i < a.Data().size(); ++i) {
+    if (a.Data()[i] && b.Data()[i]) return true;
+  }
+  return false;
+}
+
+void Subtract(PixelMask& from, const PixelMask& removed) {
+  for (std::size_t i = 0; i < from.Data().size(); ++i) {
+    if (removed.Data()[i]) from.Data()[i] = 0;
+  }
+}
+
+// Pixel blocks that hold exactly the pixels of `pixels`.
+Shapes BlocksOf(const PixelMask& pixels) {
+  cv::Mat mask(pixels.Height(), pixels.Width(), CV_8UC1,
+               const_cast<std::uint8_t*>(pixels.Data().data()));
+  Shapes blocks;
+  for (auto& region : MaskToShapes(mask)) {
+    for (auto& block : region.shapes) blocks.push_back(std::move(block));
+  }
+  return blocks;
+}
+
+// One label's shapes in one annotation, with the pixels they cover.
+struct LabelShapes {
+  std::string name;
+  Shapes shapes;
+  PixelMask pixels;
+};
+
 }  // namespace
 
+void PrintWarning(const std::string& line) {
+  std::fprintf(stderr, "smartseg: warning: %s\n", line.c_str());
+}
+
 TrainingSet::TrainingSet(
-    const Tamrix::Vision::SmartSegmenter::SmartSegmenterOperator& segmenterOperator) {
+    const Tamrix::Vision::SmartSegmenter::SmartSegmenterOperator& segmenterOperator,
+    WarningSink warn)
+    : warn_(std::move(warn)) {
   const auto labels = segmenterOperator.Labels();
-  for (int i = 0; i < labels->Count(); ++i) knownLabels_.push_back(labels->Item(i));
+  for (int i = 0; i < labels->Count(); ++i) {
+    knownLabels_.push_back(labels->Item(i));
+    if (labels->Item(i)) modelLabelNames_.insert(labels->Item(i)->Name());
+  }
+  const auto items = segmenterOperator.SmartTrainDataDatabase()->TrainingData();
+  for (int i = 0; i < items->Count(); ++i) {
+    if (items->Item(i)) modelItems_.push_back(items->Item(i));
+  }
 }
 
 std::shared_ptr<SmartLabel> TrainingSet::LabelNamed(const std::string& name) {
@@ -35,21 +91,74 @@ std::shared_ptr<SmartLabel> TrainingSet::LabelNamed(const std::string& name) {
 
 void TrainingSet::AddLabelMe(const std::filesystem::path& file) {
   const LabelMeAnnotation annotation = ReadLabelMe(file);
-  const LoadedImage loaded = ReadImage(annotation.imagePath);
-  CheckAgainstImage(annotation, loaded.image->Width(), loaded.image->Height());
-  auto item = std::make_shared<SmartTrainData>(kToken, loaded.image, true);
+  const std::string skipped = SkippedShapesWarning(annotation);
+  if (!skipped.empty()) warn_(skipped);
+  const LoadedImage loaded = ReadLabelMeImage(annotation, warn_);
+  const int width = loaded.image->Width();
+  const int height = loaded.image->Height();
+  const std::string imageSize = std::to_string(width) + " x " + std::to_string(height);
+
+  std::vector<LabelShapes> labels;
+  PixelMask ignored(width, height);
+  bool anyIgnored = false;
   for (const LabelMeShape& shape : annotation.shapes) {
-    const auto label = LabelNamed(shape.label);
-    for (auto& frameworkShape : ToFrameworkShapes(shape))
-      item->AddAssignment(label, frameworkShape);
+    Shapes shapes = ToFrameworkShapes(shape, width, height);
+    const PixelMask covered = CoveredPixels(shapes, width, height);
+    if (covered.Count() == 0) {
+      warn_(file.string() + ": " + DescribeShape(shape) + " covers no pixel of the " + imageSize +
+            " image; skipped");
+      if (shape.label != kIgnoreLabel) labelUses_.try_emplace(shape.label, LabelUse{0, file});
+      continue;
+    }
+    if (shape.label == kIgnoreLabel) {
+      for (std::size_t i = 0; i < covered.Data().size(); ++i)
+        ignored.Data()[i] |= covered.Data()[i];
+      anyIgnored = true;
+      continue;
+    }
+    auto entry = std::find_if(labels.begin(), labels.end(),
+                              [&](const LabelShapes& known) { return known.name == shape.label; });
+    if (entry == labels.end()) {
+      labels.push_back({shape.label, {}, PixelMask(width, height)});
+      entry = labels.end() - 1;
+    }
+    for (auto& framework : shapes) entry->shapes.push_back(std::move(framework));
+    for (std::size_t i = 0; i < covered.Data().size(); ++i)
+      entry->pixels.Data()[i] |= covered.Data()[i];
   }
-  items_.push_back(std::move(item));
+
+  // Ignored pixels must be neither positive nor negative for any label, so a label whose shapes
+  // reach under them is given, instead of its shapes, the blocks of its remaining pixels.
+  ItemContent content{loaded.image, {}};
+  ShapesByLabel shapesByLabel;
+  for (LabelShapes& label : labels) {
+    LabelUse& use = labelUses_.try_emplace(label.name, LabelUse{0, file}).first->second;
+    if (anyIgnored && Overlap(label.pixels, ignored)) {
+      Subtract(label.pixels, ignored);
+      label.shapes = BlocksOf(label.pixels);
+      if (label.shapes.empty()) {
+        warn_(file.string() + ": every pixel of label " + Quoted(label.name) + " lies under " +
+              kIgnoreLabel + "; the label gets nothing from this file");
+        continue;
+      }
+    }
+    use.pixels += label.pixels.Count();
+    content.pixelsByLabel.emplace(label.name, std::move(label.pixels));
+    shapesByLabel.emplace_back(label.name, std::move(label.shapes));
+  }
+  if (shapesByLabel.empty()) {
+    warn_(file.string() + ": no labelled shape covers a pixel of the image; the file adds nothing");
+    return;
+  }
+  AddItem(file, content, shapesByLabel);
 }
 
 void TrainingSet::AddMask(const std::filesystem::path& image, const std::filesystem::path& mask,
                           const std::vector<std::string>& labelNames) {
   const LoadedImage loaded = ReadImage(image);
-  const cv::Mat values = ReadLabelMask(mask, loaded.image->Width(), loaded.image->Height());
+  const int width = loaded.image->Width();
+  const int height = loaded.image->Height();
+  const cv::Mat values = ReadLabelMask(mask, width, height);
   const auto regions = MaskToShapes(values);
   // Every value is checked before any label is made, so a bad mask adds no label.
   for (const MaskLabelShapes& region : regions) {
@@ -58,24 +167,80 @@ void TrainingSet::AddMask(const std::filesystem::path& image, const std::filesys
                                 std::to_string(labelNames.size()) + " label names were given");
     }
   }
-  auto item = std::make_shared<SmartTrainData>(kToken, loaded.image, true);
+  ItemContent content{loaded.image, {}};
+  ShapesByLabel shapesByLabel;
   for (const MaskLabelShapes& region : regions) {
     const std::string name =
         labelNames.empty() ? "label" + std::to_string(region.value) : labelNames[region.value - 1];
+    // A mask gives each pixel one value, so leaving the ignored value out is all it takes.
+    if (name == kIgnoreLabel) continue;
+    content.pixelsByLabel.emplace(name, CoveredPixels(region.shapes, width, height));
+    shapesByLabel.emplace_back(name, region.shapes);
+  }
+  if (shapesByLabel.empty()) {
+    warn_(mask.string() + ": no labelled pixel; the mask adds nothing");
+    return;
+  }
+  AddItem(mask, content, shapesByLabel);
+}
+
+std::string TrainingSet::FindSameContent(const ItemContent& content) const {
+  // Comparing pixels first is cheap and settles nearly every pair; the covered pixels of an item
+  // are worked out only for an item with the very same image.
+  for (const auto& item : modelItems_) {
+    if (item->Image() && SamePixels(*content.image, *item->Image()) &&
+        SameContent(content, ContentOf(*item))) {
+      return "the model";
+    }
+  }
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    if (SamePixels(*content.image, *items_[i]->Image()) &&
+        SameContent(content, ContentOf(*items_[i]))) {
+      return itemSources_[i].string();
+    }
+  }
+  return "";
+}
+
+void TrainingSet::AddItem(const std::filesystem::path& source, const ItemContent& content,
+                          const ShapesByLabel& shapesByLabel) {
+  const std::string earlier = FindSameContent(content);
+  if (!earlier.empty()) {
+    warn_(source.string() + ": the same image with the same labelled pixels is already in " +
+          earlier + "; skipped");
+    return;
+  }
+  auto item = std::make_shared<SmartTrainData>(kToken, content.image, true);
+  for (const auto& [name, shapes] : shapesByLabel) {
     const auto label = LabelNamed(name);
-    for (const auto& shape : region.shapes) item->AddAssignment(label, shape);
+    for (const auto& shape : shapes) item->AddAssignment(label, shape);
   }
   items_.push_back(std::move(item));
+  itemSources_.push_back(source);
 }
 
 void TrainingSet::MoveInto(
     Tamrix::Vision::SmartSegmenter::SmartSegmenterOperator& segmenterOperator) {
+  for (const auto& [name, use] : labelUses_) {
+    if (use.pixels == 0 && modelLabelNames_.count(name) == 0) {
+      throw WorkError(use.firstFile,
+                      "label " + Quoted(name) +
+                          " has no training pixel: each of its shapes covers no pixel of its "
+                          "image or lies under " +
+                          kIgnoreLabel + "; fix those shapes or remove the label");
+    }
+  }
   const auto labels = segmenterOperator.Labels();
   for (const auto& label : newLabels_) labels->Add(label);
   const auto database = segmenterOperator.SmartTrainDataDatabase();
   for (const auto& item : items_) database->Add(item);
+  // What was moved is now in the model, for annotations added after this.
+  modelItems_.insert(modelItems_.end(), items_.begin(), items_.end());
+  for (const auto& label : newLabels_) modelLabelNames_.insert(label->Name());
   newLabels_.clear();
   items_.clear();
+  itemSources_.clear();
+  labelUses_.clear();
 }
 
 }  // namespace Smartseg

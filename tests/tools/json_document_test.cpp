@@ -1,0 +1,95 @@
+// Parsing annotation JSON within bounds, and quoting input safely in messages.
+#include <gtest/gtest.h>
+
+#include "tools/smartseg/DisplayText.h"
+#include "tools/smartseg/Errors.h"
+#include "tools/smartseg/JsonDocument.h"
+
+namespace SmartsegTest {
+namespace {
+
+using Json = nlohmann::json;
+using Smartseg::DisplayText;
+
+std::string ParseError(const std::string& text) {
+  try {
+    Smartseg::ParseJsonDocument(text, "in.json");
+  } catch (const Smartseg::WorkError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+TEST(JsonDocument, NestingIsBoundedAtSixtyFourLevels) {
+  const auto nested = [](int depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+  EXPECT_EQ(ParseError(nested(64)), "");
+  EXPECT_EQ(Smartseg::ParseJsonDocument(nested(64), "in.json").size(), 1u);
+  const std::string tooDeep =
+      "in.json: invalid JSON: arrays and objects are nested more than 64 levels deep";
+  EXPECT_EQ(ParseError(nested(65)), tooDeep);
+  EXPECT_EQ(ParseError(std::string(1'000'000, '[')), tooDeep);
+  EXPECT_EQ(ParseError(std::string(200'000, '{')),
+            "in.json: invalid JSON: parse error at line 1, column 2: syntax error while parsing "
+            "object key - unexpected '{'; expected string literal");
+  std::string objects;
+  for (int i = 0; i < 65; ++i) objects += "{\"k\": ";
+  EXPECT_EQ(ParseError(objects + "1" + std::string(65, '}')), tooDeep);
+}
+
+TEST(JsonDocument, ErrorsAreOneShortPrintableLine) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"[1e400]", "in.json: invalid JSON: number overflow parsing '1e400' (a number is too large)"},
+      {"[-1e400]",
+       "in.json: invalid JSON: number overflow parsing '-1e400' (a number is too large)"},
+      {R"({"a": )",
+       "in.json: invalid JSON: parse error at line 1, column 7: syntax error while "
+       "parsing value - unexpected end of input; expected '[', '{', or a literal"},
+  };
+  for (const auto& [text, message] : cases) EXPECT_EQ(ParseError(text), message) << text;
+  // A long string cut by the end of the file is quoted by the parser; the message stays short,
+  // and raw bytes of the input are escaped.
+  const std::string message = ParseError("[\"" + std::string(100'000, 'x') + "\xff\x1b");
+  EXPECT_LE(message.size(), 220u) << message;
+  EXPECT_TRUE(Smartseg::IsPrintableUtf8(message)) << message;
+  EXPECT_EQ(message.find('\n'), std::string::npos);
+}
+
+TEST(JsonDocument, ExcerptsAreShortAsciiAndCompact) {
+  EXPECT_EQ(Smartseg::JsonExcerpt(Json::parse(R"([1, 2.5, "a", null, true])")),
+            R"([1, 2.5, "a", null, true])");
+  EXPECT_EQ(Smartseg::JsonExcerpt(Json::parse(R"({"k": [1, {"x": "y"}]})")),
+            R"({"k": [1, {"x": "y"}]})");
+  EXPECT_EQ(Smartseg::JsonExcerpt(Json("caf\xc3\xa9\n\x1b")), R"("caf\u00e9\n\u001b")");
+  Json many = Json::array();
+  for (int i = 0; i < 100'000; ++i) many.push_back(i);
+  EXPECT_EQ(Smartseg::JsonExcerpt(many, 20), "[0, 1, 2, 3, 4, 5, 6...");
+  EXPECT_EQ(Smartseg::JsonExcerpt(Json(std::string(1'000'000, 'z')), 8), "\"zzzzzzz...");
+  // A string cut inside a UTF-8 sequence renders without failing.
+  EXPECT_EQ(Smartseg::JsonExcerpt(Json("\xe7\x8c\xab\xe7\x8c\xab"), 3), R"("\u...)");
+}
+
+TEST(DisplayText, EscapesWhatCouldActOnATerminal) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"road", "road"},
+      {"caf\xc3\xa9 \xe7\x8c\xab", "caf\xc3\xa9 \xe7\x8c\xab"},
+      {"a\nb\rc\td", R"(a\nb\rc\td)"},
+      {"\x1b[31mred", R"(\x1b[31mred)"},
+      {"del\x7f", R"(del\x7f)"},
+      {"c1\xc2\x9b", R"(c1\u009b)"},
+      {"bad\xff\xfe", R"(bad\xff\xfe)"},
+      {"cut\xe7\x8c", R"(cut\xe7\x8c)"},
+      {"overlong\xc0\xaf", R"(overlong\xc0\xaf)"},
+      {"surrogate\xed\xa0\x80", R"(surrogate\xed\xa0\x80)"},
+      {R"(back\slash)", R"(back\\slash)"},
+  };
+  for (const auto& [text, shown] : cases) {
+    EXPECT_EQ(DisplayText(text), shown);
+    EXPECT_EQ(Smartseg::IsPrintableUtf8(text), text == shown || text == R"(back\slash)") << shown;
+  }
+  EXPECT_EQ(DisplayText(std::string(100, 'a'), 5), "aaaaa...");
+  EXPECT_EQ(DisplayText("\xe7\x8c\xab\xe7\x8c\xab\xe7\x8c\xab", 2), "\xe7\x8c\xab\xe7\x8c\xab...");
+  EXPECT_EQ(DisplayText("abc", 3), "abc");
+}
+
+}  // namespace
+}  // namespace SmartsegTest
