@@ -172,12 +172,33 @@ std::vector<std::shared_ptr<IShape>> ToFrameworkShapes(const LabelMeShape& shape
                     std::numeric_limits<int>::max());
 }
 
-void AddCoveredPixels(Tamrix::Vision::PixelMask& target, const IShape& shape) {
+long long AddCoveredPixels(Tamrix::Vision::PixelMask& target, const IShape& shape) {
   const double stroke = shape.IsArea() ? 0.0 : kCurveStrokeWidth;
+  // Only the pixels near the shape's box can be covered; keeping the loops there, and skipping
+  // shapes whose box misses the image, keeps a file of many small shapes on a large image fast.
+  const Tamrix::Vision::BoundingBox box = shape.Bounds();
+  const double margin = stroke / 2.0 + 1.0;
+  const auto first = [margin](double low) {
+    return std::isfinite(low) ? std::max(0.0, std::floor(low - margin)) : 0.0;
+  };
+  const auto last = [margin](double high, int size) {
+    return std::isfinite(high) ? std::min(size - 1.0, std::ceil(high + margin)) : size - 1.0;
+  };
+  const int x0 = static_cast<int>(first(box.X0)), y0 = static_cast<int>(first(box.Y0));
+  const int x1 = static_cast<int>(std::max(-1.0, last(box.X1, target.Width())));
+  const int y1 = static_cast<int>(std::max(-1.0, last(box.Y1, target.Height())));
+  if (box.Empty() || x0 > x1 || y0 > y1) return 0;
   const Tamrix::Vision::PixelMask pixels = shape.Rasterize(target.Width(), target.Height(), stroke);
-  auto& bits = target.Data();
-  const auto& added = pixels.Data();
-  for (std::size_t i = 0; i < bits.size() && i < added.size(); ++i) bits[i] |= added[i];
+  long long count = 0;
+  for (int y = y0; y <= y1; ++y) {
+    for (int x = x0; x <= x1; ++x) {
+      if (pixels.At(x, y)) {
+        target.Set(x, y);
+        ++count;
+      }
+    }
+  }
+  return count;
 }
 
 Tamrix::Vision::PixelMask CoveredPixels(const std::vector<std::shared_ptr<IShape>>& shapes,

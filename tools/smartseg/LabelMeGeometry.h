@@ -35,9 +35,9 @@ std::vector<std::shared_ptr<Tamrix::Vision::IShape>> ToFrameworkShapes(const Lab
 // As above without clipping, except that mask pixels left of or above the origin are dropped.
 std::vector<std::shared_ptr<Tamrix::Vision::IShape>> ToFrameworkShapes(const LabelMeShape& shape);
 
-// Adds the pixels of a width x height image (the size of `target`) that `shape` covers for
-// training: an area's inside, a curve's stroke of kCurveStrokeWidth.
-void AddCoveredPixels(Tamrix::Vision::PixelMask& target, const Tamrix::Vision::IShape& shape);
+// Adds to `target` the pixels of an image of its size that `shape` covers for training: an
+// area's inside, a curve's stroke of kCurveStrokeWidth. Returns how many pixels the shape covers.
+long long AddCoveredPixels(Tamrix::Vision::PixelMask& target, const Tamrix::Vision::IShape& shape);
 
 // The pixels that `shapes` cover together.
 Tamrix::Vision::PixelMask CoveredPixels(

@@ -1,5 +1,6 @@
 #include "tools/smartseg/TrainingSet.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -103,28 +104,25 @@ void TrainingSet::AddLabelMe(const std::filesystem::path& file) {
   bool anyIgnored = false;
   for (const LabelMeShape& shape : annotation.shapes) {
     Shapes shapes = ToFrameworkShapes(shape, width, height);
-    const PixelMask covered = CoveredPixels(shapes, width, height);
-    if (covered.Count() == 0) {
-      warn_(file.string() + ": " + DescribeShape(shape) + " covers no pixel of the " + imageSize +
-            " image; skipped");
-      if (shape.label != kIgnoreLabel) labelUses_.try_emplace(shape.label, LabelUse{0, file});
-      continue;
-    }
-    if (shape.label == kIgnoreLabel) {
-      for (std::size_t i = 0; i < covered.Data().size(); ++i)
-        ignored.Data()[i] |= covered.Data()[i];
-      anyIgnored = true;
-      continue;
-    }
+    const bool ignore = shape.label == kIgnoreLabel;
     auto entry = std::find_if(labels.begin(), labels.end(),
                               [&](const LabelShapes& known) { return known.name == shape.label; });
-    if (entry == labels.end()) {
+    if (!ignore && entry == labels.end()) {
       labels.push_back({shape.label, {}, PixelMask(width, height)});
       entry = labels.end() - 1;
     }
-    for (auto& framework : shapes) entry->shapes.push_back(std::move(framework));
-    for (std::size_t i = 0; i < covered.Data().size(); ++i)
-      entry->pixels.Data()[i] |= covered.Data()[i];
+    PixelMask& target = ignore ? ignored : entry->pixels;
+    long long covered = 0;
+    for (const auto& part : shapes) covered += AddCoveredPixels(target, *part);
+    if (covered == 0) {
+      warn_(file.string() + ": " + DescribeShape(shape) + " covers no pixel of the " + imageSize +
+            " image; skipped");
+      continue;
+    }
+    anyIgnored = anyIgnored || ignore;
+    if (!ignore) {
+      for (auto& part : shapes) entry->shapes.push_back(std::move(part));
+    }
   }
 
   // Ignored pixels must be neither positive nor negative for any label, so a label whose shapes
@@ -133,6 +131,7 @@ void TrainingSet::AddLabelMe(const std::filesystem::path& file) {
   ShapesByLabel shapesByLabel;
   for (LabelShapes& label : labels) {
     LabelUse& use = labelUses_.try_emplace(label.name, LabelUse{0, file}).first->second;
+    if (label.shapes.empty()) continue;
     if (anyIgnored && Overlap(label.pixels, ignored)) {
       Subtract(label.pixels, ignored);
       label.shapes = BlocksOf(label.pixels);
