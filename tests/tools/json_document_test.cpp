@@ -76,6 +76,14 @@ TEST(DisplayText, EscapesWhatCouldActOnATerminal) {
       {"\x1b[31mred", R"(\x1b[31mred)"},
       {"del\x7f", R"(del\x7f)"},
       {"c1\xc2\x9b", R"(c1\u009b)"},
+      {"rtl\xe2\x80\xae"
+       "evil",
+       R"(rtl\u202eevil)"},
+      {"line\xe2\x80\xa8"
+       "break",
+       R"(line\u2028break)"},
+      {"isolate\xe2\x81\xa6", R"(isolate\u2066)"},
+      {"hebrew \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d", "hebrew \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d"},
       {"bad\xff\xfe", R"(bad\xff\xfe)"},
       {"cut\xe7\x8c", R"(cut\xe7\x8c)"},
       {"overlong\xc0\xaf", R"(overlong\xc0\xaf)"},

@@ -35,8 +35,14 @@ std::size_t Utf8Sequence(std::string_view text, std::size_t at, std::uint32_t& c
   return length;
 }
 
+// C0, DEL and C1, plus the characters that break lines or reorder the text around them in a
+// terminal: the line and paragraph separators and the bidirectional marks, embeddings, overrides
+// and isolates.
 bool IsControl(std::uint32_t codePoint) {
-  return codePoint < 0x20 || codePoint == 0x7F || (codePoint >= 0x80 && codePoint <= 0x9F);
+  return codePoint < 0x20 || codePoint == 0x7F || (codePoint >= 0x80 && codePoint <= 0x9F) ||
+         codePoint == 0x200E || codePoint == 0x200F ||
+         (codePoint >= 0x2028 && codePoint <= 0x202E) ||
+         (codePoint >= 0x2066 && codePoint <= 0x2069);
 }
 
 std::string Hex(const char* prefix, std::uint32_t value, int digits) {

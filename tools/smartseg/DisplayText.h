@@ -8,13 +8,15 @@
 namespace Smartseg {
 
 // `text` with every byte that could break the line or act on a terminal written as an escape:
-// control characters (C0, DEL and the C1 range U+0080..U+009F) as \n, \r, \t or \xNN / \u00NN,
-// and bytes that are not part of valid UTF-8 as \xNN. A backslash is doubled, so that the result
+// control characters (C0, DEL, the C1 range U+0080..U+009F, the line and paragraph separators
+// U+2028 and U+2029, and the bidirectional formatting characters U+200E, U+200F, U+202A..U+202E,
+// U+2066..U+2069) as \n, \r, \t, \xNN or \uNNNN, and bytes that are not part of valid UTF-8 as
+// \xNN. A backslash is doubled, so that the result
 // reads back unambiguously. At most `maxCharacters` characters of `text` are shown; "..." marks a
 // cut.
 std::string DisplayText(std::string_view text, std::size_t maxCharacters = 60);
 
-// True when `text` is valid UTF-8 without control characters (C0, DEL, C1).
+// True when `text` is valid UTF-8 without the control characters that DisplayText escapes.
 bool IsPrintableUtf8(std::string_view text);
 
 }  // namespace Smartseg
