@@ -302,17 +302,16 @@ const std::vector<ReadCase> kCases = {
      {},
      {},
      "x.json: shape 0 (type 'polygon') has the point [1000000000000.0, 2], far outside any image"},
-    {"NewlineInLabel",
-     ForTiny(Shape(R"(a\nb)", "rectangle", "[[1, 1], [4, 3]]")),
-     {},
-     {},
-     R"(x.json: shape 0 (type 'rectangle') has the label 'a\nb', which holds control characters; )"
-     "rename it in LabelMe"},
-    {"TerminalEscapeInLabel",
-     ForTiny(Shape(R"(\u001b[2Jx)", "rectangle", "[[1, 1], [4, 3]]")),
-     {},
-     {},
-     R"(x.json: shape 0 (type 'rectangle') has the label '\x1b[2Jx', which holds control )"},
+    // Label names are kept as written; messages show them escaped.
+    {"ControlCharactersInLabels",
+     ForTiny(Shape(R"(a\nb)", "rectangle", "[[1, 1], [4, 3]]") + "," +
+             Shape(R"(\u001b[2Jx)", "rectangle", "[[1, 1], [1, 3]]") + "," +
+             Shape("rtl\u202e", "point", "[[30, 30]]")),
+     {{"a\nb", kRectangleArt}},
+     {R"(x.json: shape 1 (type 'rectangle', label '\x1b[2Jx') covers no pixel of the 8 x 6 )"
+      "image; skipped",
+      R"(x.json: shape 2 (type 'point', label 'rtl\u202e') covers no pixel of the 8 x 6 image; )"
+      "skipped"}},
     {"InvalidUtf8InJson",
      ForTiny(Shape("a\xff\x1b", "rectangle", "[[1, 1], [4, 3]]")),
      {},

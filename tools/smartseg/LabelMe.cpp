@@ -6,8 +6,8 @@
 #include "tools/smartseg/AtomicFile.h"
 #include "tools/smartseg/Base64.h"
 #include "tools/smartseg/DisplayText.h"
-#include "tools/smartseg/EmbeddedImage.h"
 #include "tools/smartseg/Errors.h"
+#include "tools/smartseg/ImageFiles.h"
 #include "tools/smartseg/JsonDocument.h"
 
 namespace Smartseg {
@@ -94,8 +94,7 @@ cv::Mat ReadShapeMask(const Json& entry, const std::string& name,
   const std::string text = OptionalString(entry, "mask", name + ": ", file);
   if (text.empty()) throw WorkError(file, name + " has no \"mask\" image");
   const std::string bytes = DecodeBase64Field(text, name + ": \"mask\"", file);
-  const LoadedImage decoded =
-      DecodeEmbeddedImage(bytes, file.string() + " (" + name + ", \"mask\")");
+  const LoadedImage decoded = DecodeImage(bytes, file.string() + " (" + name + ", \"mask\")");
   // Any nonzero value is true, whether the mask was saved as 1-bit, 8-bit or colour.
   cv::Mat grey = decoded.pixels;
   if (grey.channels() == 3) {
@@ -128,11 +127,9 @@ LabelMeShape ReadShape(const Json& entry, std::size_t index, const std::filesyst
       entry["label"].get<std::string>().empty()) {
     throw WorkError(file, name + " has no label name");
   }
+  // A name with control characters is kept as written: it names the label in the model, and
+  // every message shows it escaped.
   shape.label = entry["label"].get<std::string>();
-  if (!IsPrintableUtf8(shape.label)) {
-    throw WorkError(file, name + " has the label " + Quoted(shape.label) +
-                              ", which holds control characters; rename it in LabelMe");
-  }
   if (!entry.contains("points") || !entry["points"].is_array()) {
     throw WorkError(file, name + " has no \"points\" array");
   }

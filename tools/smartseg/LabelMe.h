@@ -57,8 +57,8 @@ struct LabelMeAnnotation {
 };
 
 // Parses the annotation file `file`. Throws WorkError naming the file for unreadable or invalid
-// JSON, a missing or mistyped field, undecodable "imageData" or "mask", a label name that is not
-// printable text, and a shape whose points do not fit its type; messages name the shape by its
+// JSON, a missing or mistyped field, undecodable "imageData" or "mask", and a shape whose points
+// do not fit its type; messages name the shape by its
 // index in "shapes" and its type and quote at most a short excerpt of a bad value. Shapes of other
 // types are listed in `skipped` rather than refused.
 LabelMeAnnotation ReadLabelMe(const std::filesystem::path& file);

@@ -2,8 +2,8 @@
 
 #include <system_error>
 
-#include "tools/smartseg/EmbeddedImage.h"
 #include "tools/smartseg/Errors.h"
+#include "tools/smartseg/ImageFiles.h"
 
 namespace Smartseg {
 namespace {
@@ -28,7 +28,7 @@ bool HasSeparateImageFile(const LabelMeAnnotation& annotation) {
 LoadedImage ReadLabelMeImage(const LabelMeAnnotation& annotation, const WarningSink& warn) {
   if (!annotation.imageData.empty()) {
     LoadedImage embedded =
-        DecodeEmbeddedImage(annotation.imageData, annotation.file.string() + " (\"imageData\")");
+        DecodeImage(annotation.imageData, annotation.file.string() + " (\"imageData\")");
     CheckAgainstImage(annotation, embedded.pixels.cols, embedded.pixels.rows,
                       "the embedded image (\"imageData\")");
     if (HasSeparateImageFile(annotation)) {

@@ -1,7 +1,6 @@
 #include "tools/smartseg/TrainingSet.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "interfaces/smartcore/SmartLabelCollection.h"
@@ -13,6 +12,7 @@
 #include "tools/smartseg/LabelMask.h"
 #include "tools/smartseg/LabelMe.h"
 #include "tools/smartseg/LabelMeGeometry.h"
+#include "tools/smartseg/Progress.h"
 
 namespace Smartseg {
 namespace {
@@ -61,9 +61,7 @@ struct LabelShapes {
 
 }  // namespace
 
-void PrintWarning(const std::string& line) {
-  std::fprintf(stderr, "smartseg: warning: %s\n", line.c_str());
-}
+void PrintWarning(const std::string& line) { Warn(line); }
 
 TrainingSet::TrainingSet(
     const Tamrix::Vision::SmartSegmenter::SmartSegmenterOperator& segmenterOperator,

@@ -17,7 +17,7 @@
 
 namespace Smartseg {
 
-// Writes "smartseg: warning: <line>" to stderr.
+// Writes "smartseg: warning: <line>" to stderr (through Warn).
 void PrintWarning(const std::string& line);
 
 class TrainingSet {
