@@ -453,6 +453,21 @@ TEST(LabelMeReadingIgnore, ShapesAwayFromIgnoredPixelsAreKeptAsDrawn) {
   EXPECT_EQ(assignments->Item(0)->Label()->Name(), "a");
 }
 
+TEST(LabelMeReadingIgnore, AMaskValueNamedIgnoreBelongsToNoLabel) {
+  Scratch scratch;
+  WritePng(scratch / "a.png", TinyImage());
+  cv::Mat mask(kHeight, kWidth, CV_8UC1, cv::Scalar(0));
+  mask(cv::Rect(0, 0, kWidth, 2)).setTo(1);
+  mask(cv::Rect(2, 2, 4, 2)).setTo(2);
+  WritePng(scratch / "mask.png", mask);
+  const auto model = Smartseg::CreateOperator();
+  Smartseg::TrainingSet set(*model, [](const std::string& line) { ADD_FAILURE() << line; });
+  set.AddMask(scratch / "a.png", scratch / "mask.png", {"a", "__ignore__"});
+  EXPECT_EQ(TrainedPixels(set),
+            (std::map<std::string, Art>{
+                {"a", {"########", "########", "........", "........", "........", "........"}}}));
+}
+
 TEST(LabelMeReadingImages, EmbeddedJpegIsDecodedAsTheImage) {
   Scratch scratch;
   // A smooth picture survives JPEG nearly unchanged.
