@@ -223,9 +223,12 @@ void FileSet::Commit() {
     entry->temporary.clear();
     entry->replaced = true;
   }
+  // From here on the new files are the set: nothing may roll them back, not even the signal
+  // thread, which still sees this set until the destructor.
   for (Entry* entry : entries_) {
     if (!entry->kept.empty()) unlink(entry->kept.c_str());
     entry->kept.clear();
+    entry->replaced = false;
   }
   committed_ = true;
 }
