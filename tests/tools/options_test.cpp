@@ -35,7 +35,7 @@ TEST(SmartsegOptions, LabelNamesBeforeTheAnnotationsTakeOneValueAndTrainOnAllOfT
   ThreePictures(scratch);
   // The order the README and --help show.
   const RunResult run =
-      scratch.Run("train --model q.model --label-names a,b,c,d --quiet a.json b.json c.json");
+      scratch.Run("train --model q.model --label-names a,b,c,d a.json b.json c.json");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("on 3 item(s), 3 new"), std::string::npos) << run.out;
 

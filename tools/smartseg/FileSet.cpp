@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "tools/smartseg/AtomicFile.h"
 #include "tools/smartseg/Errors.h"
@@ -40,6 +41,11 @@ std::mutex registryMutex;
 std::set<std::vector<FileSet::Entry*>*>& Registry() {
   static std::set<std::vector<FileSet::Entry*>*> registry;
   return registry;
+}
+
+std::set<const std::string*>& OwnFiles() {
+  static std::set<const std::string*> files;
+  return files;
 }
 
 std::string SystemError(int error = errno) { return std::strerror(error); }
@@ -143,6 +149,7 @@ void WaitForSignals(sigset_t signals) {
     // Held to the end: no set may start a step once the cleanup has begun.
     registryMutex.lock();
     for (auto* entries : Registry()) RollBack(*entries);
+    for (const std::string* path : OwnFiles()) unlink(path->c_str());
   }
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
@@ -231,6 +238,16 @@ void FileSet::Commit() {
     entry->replaced = false;
   }
   committed_ = true;
+}
+
+RemovedOnSignal::RemovedOnSignal(std::string path) : path_(std::move(path)) {
+  std::lock_guard<std::mutex> lock(registryMutex);
+  OwnFiles().insert(&path_);
+}
+
+RemovedOnSignal::~RemovedOnSignal() {
+  std::lock_guard<std::mutex> lock(registryMutex);
+  OwnFiles().erase(&path_);
 }
 
 std::filesystem::path WriteTarget(const std::filesystem::path& path) {
