@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include "interfaces/core/Settings.h"
 #include "interfaces/smartcore/SmartLabelCollection.h"
@@ -116,6 +117,9 @@ int RunTrain(const TrainOptions& options) {
   Progress progress("reading annotation", static_cast<int>(options.annotations.size()),
                     options.quiet);
   int index = 0;
+  // One image can take long to read; the steps alone report only when the next one starts.
+  auto reading = std::make_unique<ProgressPhase>(
+      "reading " + std::to_string(options.annotations.size()) + " annotation(s)", options.quiet);
   for (const std::string& annotation : options.annotations) {
     progress.Step(++index, PrintableText(annotation));
     std::string image, mask;
@@ -125,6 +129,7 @@ int RunTrain(const TrainOptions& options) {
       training.AddLabelMe(annotation);
     }
   }
+  reading.reset();
   const int added = training.ItemCount();
   training.MoveInto(*model);
 
