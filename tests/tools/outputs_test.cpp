@@ -113,6 +113,20 @@ TEST(SmartsegOutputs, APlanThatWritesOneFileTwiceIsRefusedNamingIt) {
   EXPECT_FALSE(std::filesystem::exists(scratch / "o"));
 }
 
+TEST(SmartsegOutputs, ALabelTooLongForAFileNameIsRefusedBeforeAnythingIsWritten) {
+  Scratch scratch;
+  WritePng(scratch / "a.png", TwoToneImage());
+  const std::string name(300, 'x');
+  WriteText(scratch / "a.json", Annotation(name, "bright"));
+  ASSERT_EQ(scratch.Run("train --model m.model --quiet a.json").exitCode, 0);
+  const RunResult run = scratch.Run("segment --model m.model --out o --quiet a.png");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.err, "smartseg: error: o/a_" + name +
+                         ".png: the file name would be longer than 255 bytes; shorten the label "
+                         "name or the image name\n");
+  EXPECT_FALSE(std::filesystem::exists(scratch / "o"));
+}
+
 TEST(SmartsegOutputs, MoreThan255LabelsGiveA16BitLabelImage) {
   Scratch scratch;
   // 300 labels, each on a 2 x 2 block of its own grey level, in a 40 x 30 grid of blocks.
