@@ -285,7 +285,8 @@ int RemoveStaleTemporaries(const std::filesystem::path& folder) {
       stale = !timeError &&
               std::filesystem::file_time_type::clock::now() - written > std::chrono::hours(24);
     }
-    if (stale && std::filesystem::is_regular_file(it->symlink_status()) &&
+    std::error_code statusError;
+    if (stale && std::filesystem::is_regular_file(it->symlink_status(statusError)) &&
         unlink(it->path().c_str()) == 0) {
       ++removed;
     }
