@@ -53,6 +53,9 @@ struct UsageCase {
   int exitCode = 2;
 };
 
+// Test names say which case ran; the parameter itself is not worth printing.
+void PrintTo(const UsageCase& value, std::ostream* out) { *out << value.name; }
+
 class SmartsegUsage : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(SmartsegUsage, RefusesBeforeAnyWorkWithOneLineAndChangesNothing) {

@@ -29,6 +29,9 @@ struct NamePair {
   std::string darkFile, brightFile;
 };
 
+// Test names say which case ran; the parameter itself is not worth printing.
+void PrintTo(const NamePair& value, std::ostream* out) { *out << value.name; }
+
 class SmartsegLabelFiles : public ::testing::TestWithParam<NamePair> {};
 
 TEST_P(SmartsegLabelFiles, LabelsWhoseNamesOnceClashedGetAFileEach) {
