@@ -28,6 +28,9 @@ struct RefusedImage {
   bool prefixOnly = false;
 };
 
+// Test names say which case ran; the parameter itself is not worth printing.
+void PrintTo(const RefusedImage& value, std::ostream* out) { *out << value.name; }
+
 class SmartsegRefusedImages : public ::testing::TestWithParam<RefusedImage> {};
 
 TEST_P(SmartsegRefusedImages, FailWithOneLineNamingTheImageAndWriteNothing) {
@@ -113,6 +116,9 @@ struct ReadLayout {
   // A warning line expected on stderr (empty: no output at all).
   std::string warning;
 };
+
+// Test names say which case ran; the parameter itself is not worth printing.
+void PrintTo(const ReadLayout& value, std::ostream* out) { *out << value.name; }
 
 std::string Row(const cv::Mat& grey, int y, int copies, const std::string& extra = "") {
   std::string row;

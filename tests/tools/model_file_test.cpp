@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include "tests/tools/support/SmartsegRun.h"
@@ -129,6 +130,45 @@ TEST(SmartsegModelFile, TwoRunsExtendingOneModelAtOnceKeepBothAdditions) {
   EXPECT_EQ(one.exitCode, 0) << one.err;
   EXPECT_EQ(two.exitCode, 0) << two.err;
   EXPECT_EQ(ItemCount(scratch, "m.model"), 3);
+}
+
+// A small file system of its own, so that a write runs out of space for real.
+class SmallDisk {
+ public:
+  SmallDisk(const std::filesystem::path& folder, std::size_t bytes) : folder_(folder) {
+    std::filesystem::create_directory(folder);
+    const std::string options = "size=" + std::to_string(bytes);
+    mounted_ = mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
+  }
+  bool Mounted() const { return mounted_; }
+
+ private:
+  std::filesystem::path folder_;
+  bool mounted_ = false;
+};
+
+TEST(SmartsegModelFile, AModelOnAFullDiskStaysAsItWasAndStillLoads) {
+  Scratch scratch;
+  TrainedOnA(scratch);
+  const std::size_t size = std::filesystem::file_size(scratch / "m.model");
+  // Room for the model and half of it again: the model trained on two items needs more.
+  SmallDisk disk(scratch / "disk", size * 3 / 2 + 4096);
+  if (!disk.Mounted()) GTEST_SKIP() << "mounting a small tmpfs needs CAP_SYS_ADMIN";
+  std::filesystem::copy_file(scratch / "m.model", scratch / "disk/m.model");
+  const std::string before = ReadText(scratch / "disk/m.model");
+  const RunResult run = scratch.Run("train --model disk/m.model --quiet b.json");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "smartseg: error: disk/m.model: cannot write: No space left on device\n");
+  EXPECT_EQ(ReadText(scratch / "disk/m.model"), before);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(scratch / "disk")) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"m.model"});
+  EXPECT_EQ(ItemCount(scratch, "disk/m.model"), 1);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST(SmartsegOptions, LabelNamesBeforeTheAnnotationsTakeOneValueAndTrainOnAllOfT
   ThreePictures(scratch);
   // The order the README and --help show.
   const RunResult run =
-      scratch.Run("train --model q.model --label-names a,b,c,d --quiet a.json b.json c.json");
+      scratch.Run("train --model q.model --label-names a,b,c,d a.json b.json c.json");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("on 3 item(s), 3 new"), std::string::npos) << run.out;
 
@@ -53,6 +53,9 @@ struct UsageCase {
   std::string message;
   int exitCode = 2;
 };
+
+// Test names say which case ran; the parameter itself is not worth printing.
+void PrintTo(const UsageCase& value, std::ostream* out) { *out << value.name; }
 
 class SmartsegUsage : public ::testing::TestWithParam<UsageCase> {};
 

@@ -29,6 +29,9 @@ struct NamePair {
   std::string darkFile, brightFile;
 };
 
+// Test names say which case ran; the parameter itself is not worth printing.
+void PrintTo(const NamePair& value, std::ostream* out) { *out << value.name; }
+
 class SmartsegLabelFiles : public ::testing::TestWithParam<NamePair> {};
 
 TEST_P(SmartsegLabelFiles, LabelsWhoseNamesOnceClashedGetAFileEach) {
@@ -110,6 +113,20 @@ TEST(SmartsegOutputs, APlanThatWritesOneFileTwiceIsRefusedNamingIt) {
   EXPECT_EQ(run.err,
             "smartseg: error: o/a_x_prob.png would be written twice, for a.png and for a_x.png; "
             "segment them into different --out folders\n");
+  EXPECT_FALSE(std::filesystem::exists(scratch / "o"));
+}
+
+TEST(SmartsegOutputs, ALabelTooLongForAFileNameIsRefusedBeforeAnythingIsWritten) {
+  Scratch scratch;
+  WritePng(scratch / "a.png", TwoToneImage());
+  const std::string name(300, 'x');
+  WriteText(scratch / "a.json", Annotation(name, "bright"));
+  ASSERT_EQ(scratch.Run("train --model m.model --quiet a.json").exitCode, 0);
+  const RunResult run = scratch.Run("segment --model m.model --out o --quiet a.png");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.err, "smartseg: error: o/a_" + name +
+                         ".png: the file name would be longer than 255 bytes; shorten the label "
+                         "name or the image name\n");
   EXPECT_FALSE(std::filesystem::exists(scratch / "o"));
 }
 

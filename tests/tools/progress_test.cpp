@@ -47,7 +47,8 @@ TEST(SmartsegProgress, EveryLongPhaseOfTrainingIsReportedWhileItRuns) {
   std::size_t at = 0;
   for (const std::string line :
        {"smartseg: loading m.model, ", "smartseg: loading m.model: done in ",
-        "smartseg: reading annotation 1 of 1 (b.json), ", "smartseg: training on 2 item(s), ",
+        "smartseg: reading 1 annotation(s), ", "smartseg: reading annotation 1 of 1 (b.json), ",
+        "smartseg: reading 1 annotation(s): done in ", "smartseg: training on 2 item(s), ",
         "smartseg: training on 2 item(s): done in ", "smartseg: saving m.model, ",
         "smartseg: saving m.model: done in "}) {
     const auto found = run.err.find(line, at);

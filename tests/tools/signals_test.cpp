@@ -63,6 +63,9 @@ struct Interruption {
   std::chrono::milliseconds after;
 };
 
+// Test names say which case ran; the parameter itself is not worth printing.
+void PrintTo(const Interruption& value, std::ostream* out) { *out << value.name; }
+
 class SmartsegSignals : public ::testing::TestWithParam<Interruption> {};
 
 TEST_P(SmartsegSignals, LeaveEveryImageWithAWholeSetAndNoTemporaries) {

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "tools/smartseg/AtomicFile.h"
 #include "tools/smartseg/Errors.h"
@@ -40,6 +41,11 @@ std::mutex registryMutex;
 std::set<std::vector<FileSet::Entry*>*>& Registry() {
   static std::set<std::vector<FileSet::Entry*>*> registry;
   return registry;
+}
+
+std::set<const std::string*>& OwnFiles() {
+  static std::set<const std::string*> files;
+  return files;
 }
 
 std::string SystemError(int error = errno) { return std::strerror(error); }
@@ -143,6 +149,7 @@ void WaitForSignals(sigset_t signals) {
     // Held to the end: no set may start a step once the cleanup has begun.
     registryMutex.lock();
     for (auto* entries : Registry()) RollBack(*entries);
+    for (const std::string* path : OwnFiles()) unlink(path->c_str());
   }
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
@@ -223,11 +230,24 @@ void FileSet::Commit() {
     entry->temporary.clear();
     entry->replaced = true;
   }
+  // From here on the new files are the set: nothing may roll them back, not even the signal
+  // thread, which still sees this set until the destructor.
   for (Entry* entry : entries_) {
     if (!entry->kept.empty()) unlink(entry->kept.c_str());
     entry->kept.clear();
+    entry->replaced = false;
   }
   committed_ = true;
+}
+
+RemovedOnSignal::RemovedOnSignal(std::string path) : path_(std::move(path)) {
+  std::lock_guard<std::mutex> lock(registryMutex);
+  OwnFiles().insert(&path_);
+}
+
+RemovedOnSignal::~RemovedOnSignal() {
+  std::lock_guard<std::mutex> lock(registryMutex);
+  OwnFiles().erase(&path_);
 }
 
 std::filesystem::path WriteTarget(const std::filesystem::path& path) {
@@ -265,7 +285,8 @@ int RemoveStaleTemporaries(const std::filesystem::path& folder) {
       stale = !timeError &&
               std::filesystem::file_time_type::clock::now() - written > std::chrono::hours(24);
     }
-    if (stale && std::filesystem::is_regular_file(it->symlink_status()) &&
+    std::error_code statusError;
+    if (stale && std::filesystem::is_regular_file(it->symlink_status(statusError)) &&
         unlink(it->path().c_str()) == 0) {
       ++removed;
     }

@@ -44,6 +44,19 @@ class FileSet {
   bool committed_ = false;
 };
 
+// A file of the process's own (a lock file) that CleanUpOnSignals' handling removes too, while
+// this object lives.
+class RemovedOnSignal {
+ public:
+  explicit RemovedOnSignal(std::string path);
+  ~RemovedOnSignal();
+  RemovedOnSignal(const RemovedOnSignal&) = delete;
+  RemovedOnSignal& operator=(const RemovedOnSignal&) = delete;
+
+ private:
+  std::string path_;
+};
+
 // The file that writing `path` replaces: `path` itself, or the end of the chain of symbolic links
 // that starts there. Throws WorkError for a loop of links.
 std::filesystem::path WriteTarget(const std::filesystem::path& path);

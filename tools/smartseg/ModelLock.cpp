@@ -57,6 +57,7 @@ ModelLock::ModelLock(const std::filesystem::path& model, bool wait, bool quiet) 
     if (fstat(descriptor, &held) == 0 && stat(path_.c_str(), &current) == 0 &&
         held.st_dev == current.st_dev && held.st_ino == current.st_ino) {
       descriptor_ = descriptor;
+      removal_ = std::make_unique<RemovedOnSignal>(path_);
       return;
     }
     close(descriptor);
@@ -64,6 +65,7 @@ ModelLock::ModelLock(const std::filesystem::path& model, bool wait, bool quiet) 
 }
 
 ModelLock::~ModelLock() {
+  removal_.reset();
   // Removed while still held, so that a waiting run sees its file gone and starts over.
   unlink(path_.c_str());
   close(descriptor_);

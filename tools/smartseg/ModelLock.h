@@ -3,7 +3,10 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include "tools/smartseg/FileSet.h"
 
 namespace Smartseg {
 
@@ -23,6 +26,8 @@ class ModelLock {
  private:
   std::string path_;
   int descriptor_ = -1;
+  // A run stopped by a signal leaves no lock file behind either.
+  std::unique_ptr<RemovedOnSignal> removal_;
 };
 
 }  // namespace Smartseg

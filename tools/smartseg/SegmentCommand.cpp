@@ -73,6 +73,10 @@ void CheckOutputPlan(const SegmentOptions& options, const Operator& model) {
   for (const auto& image : options.images) {
     files.stem = image.stem().string();
     for (const auto& output : SegmentationFileNames(files)) {
+      if (output.filename().string().size() > 255) {
+        throw UsageError(output.string() + ": the file name would be longer than 255 bytes; " +
+                         "shorten the label name or the image name");
+      }
       const std::string identity = Identity(output);
       const auto input = inputs.find(identity);
       if (input != inputs.end()) {

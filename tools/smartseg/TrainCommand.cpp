@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include "interfaces/core/Settings.h"
 #include "interfaces/smartcore/SmartLabelCollection.h"
@@ -117,6 +118,9 @@ int RunTrain(const TrainOptions& options) {
   const std::vector<std::string> annotations = ExpandAnnotationFolders(options.annotations);
   Progress progress("reading annotation", static_cast<int>(annotations.size()), options.quiet);
   int index = 0;
+  // One image can take long to read; the steps alone report only when the next one starts.
+  auto reading = std::make_unique<ProgressPhase>(
+      "reading " + std::to_string(annotations.size()) + " annotation(s)", options.quiet);
   for (const std::string& annotation : annotations) {
     progress.Step(++index, PrintableText(annotation));
     std::string image, mask;
@@ -126,6 +130,7 @@ int RunTrain(const TrainOptions& options) {
       training.AddLabelMe(annotation);
     }
   }
+  reading.reset();
   const int added = training.ItemCount();
   training.MoveInto(*model);
 
