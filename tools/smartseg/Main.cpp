@@ -8,6 +8,7 @@
 
 #include "tools/smartseg/Commands.h"
 #include "tools/smartseg/Errors.h"
+#include "tools/smartseg/serve/ServeCommand.h"
 
 namespace {
 
@@ -94,6 +95,8 @@ int Run(int argc, char** argv) {
       ->type_name("DIR");
   AddThreads(*demo, line.demoThreads);
   demo->add_flag("--quiet", line.demo.quiet, "No progress on stderr");
+  ServeOptions serveOptions;
+  CLI::App* serve = AddServeCommand(app, serveOptions);
 
   try {
     app.parse(argc, argv);
@@ -121,6 +124,7 @@ int Run(int argc, char** argv) {
     return RunSegment(line.segment);
   }
   if (*info) return RunInfo(line.infoModel);
+  if (*serve) return RunServe(serveOptions);
   if (!line.demoOut.empty()) line.demo.out = line.demoOut;
   line.demo.threads = threadsOf(*demo, line.demoThreads);
   return RunDemo(line.demo);
