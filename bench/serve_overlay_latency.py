@@ -132,7 +132,7 @@ def main():
                 latencies.append(latency)
                 status = host.call("GET", "/api/state")["trainer"]
                 print(f"edit {edit + 1:2d} ({label:10s}): overlay after {latency:.3f} s "
-                      f"(training round {status['lastRoundSeconds']:.3f} s, "
+                      f"(round {status['lastRound']['seconds']:.3f} s: copy {status['lastRound']['copySeconds']:.3f}, train {status['lastRound']['trainSeconds']:.3f}, "
                       f"segmentation {prediction['seconds']:.3f} s)")
             print(f"edit -> overlay, {len(latencies)} edits: median {statistics.median(latencies):.3f} s,"
                   f" max {max(latencies):.3f} s, target 1.000 s")

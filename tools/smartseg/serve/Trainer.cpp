@@ -22,6 +22,10 @@ using Json = nlohmann::json;
 constexpr std::size_t kKeptPredictions = 4;
 constexpr const char* kBatchFolder = "segmented";
 
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
 std::shared_ptr<Operator> LoadCopy(const std::string& archive) {
   std::istringstream stream(archive);
   auto model = std::dynamic_pointer_cast<Operator>(Tamrix::Vision::Archiving::LoadObject(stream));
@@ -122,7 +126,11 @@ Json Trainer::Status() const {
   return {{"training", training_ || editPending_},
           {"trainedGeneration", trainedGeneration_},
           {"error", error_},
-          {"lastRoundSeconds", lastRoundSeconds_},
+          {"lastRound",
+           {{"seconds", lastRound_.total},
+            {"copySeconds", lastRound_.copy},
+            {"trainSeconds", lastRound_.train},
+            {"segmentSeconds", lastRound_.segment}}},
           {"batch",
            {{"running", batch_.running},
             {"done", batch_.done},
@@ -164,10 +172,14 @@ void Trainer::Round(const std::string& focus, bool batch) {
   std::shared_ptr<const Prediction> prediction;
   Session::Snapshot snapshot;
   bool trained = false;
+  RoundPhases phases;
   try {
     snapshot = session_.TakeSnapshot();
     const std::shared_ptr<Operator> model = LoadCopy(snapshot.archive);
+    phases.copy = Seconds(start);
+    const auto trainStart = Clock::now();
     if (snapshot.dirty) model->Train();
+    phases.train = Seconds(trainStart);
     trained = !model->IsDirty();
     if (!focus.empty() && trained && snapshot.hasTrainingData) {
       const auto image = session_.Image(focus);
@@ -175,7 +187,8 @@ void Trainer::Round(const std::string& focus, bool batch) {
       const auto results = Segment(*model, *image);
       auto made = MakePrediction(focus, snapshot.generation, image->pixels.cols, image->pixels.rows,
                                  results);
-      made->seconds = std::chrono::duration<double>(Clock::now() - segmentStart).count();
+      made->seconds = Seconds(segmentStart);
+      phases.segment = made->seconds;
       prediction = std::move(made);
     }
     if (batch) RunBatch(*model);
@@ -193,7 +206,8 @@ void Trainer::Round(const std::string& focus, bool batch) {
     if (trained) trainedGeneration_ = std::max(trainedGeneration_, snapshot.generation);
     error_ = error;
     if (batch) batch_.running = false;
-    lastRoundSeconds_ = std::chrono::duration<double>(Clock::now() - start).count();
+    phases.total = Seconds(start);
+    lastRound_ = phases;
     if (prediction) {
       predictions_[prediction->image] = prediction;
       while (predictions_.size() > kKeptPredictions) {

@@ -50,8 +50,9 @@ class Trainer {
   // a batch runs.
   void StartBatch();
 
-  // {"training", "trainedGeneration", "error", "lastRoundSeconds", "batch": {"running", "done",
-  // "total", "image", "error", "folder"}}.
+  // {"training", "trainedGeneration", "error", "lastRound": {"seconds", "copySeconds",
+  // "trainSeconds", "segmentSeconds"}, "batch": {"running", "done", "total", "image", "error",
+  // "folder"}}.
   nlohmann::json Status() const;
 
  private:
@@ -75,7 +76,13 @@ class Trainer {
   long long finishedGeneration_ = -1;
   long long trainedGeneration_ = -1;
   std::string error_;
-  double lastRoundSeconds_ = 0.0;
+  // Where the time of the last round went: copying the operator, training, segmenting.
+  struct RoundPhases {
+    double total = 0.0;
+    double copy = 0.0;
+    double train = 0.0;
+    double segment = 0.0;
+  } lastRound_;
   std::map<std::string, std::shared_ptr<const Prediction>> predictions_;
   struct Batch {
     bool running = false;
