@@ -214,5 +214,23 @@ TEST(BrowserHostStart, RefusesAFolderThatIsMissingAndAModelThatIsDamaged) {
   EXPECT_EQ(ReadText(scratch.Path() / "smartseg.model"), "not a model");
 }
 
+TEST(BrowserHostStart, RefusesAFolderAnotherHostServes) {
+  Scratch scratch;
+  WriteScenes(scratch.Path(), 1);
+  RunningHost first(scratch.Path());
+  std::ostringstream log;
+  try {
+    Smartseg::Serve::BrowserHost second(scratch.Path(), {}, log);
+    FAIL() << "two hosts serve one folder";
+  } catch (const std::exception& error) {
+    EXPECT_NE(std::string(error.what()).find("another smartseg serve is serving this folder"),
+              std::string::npos)
+        << error.what();
+  }
+  // The first host goes on.
+  auto client = first.Client();
+  EXPECT_EQ(Send(*client, "GET", "/api/state").status, 200);
+}
+
 }  // namespace
 }  // namespace ServeTest

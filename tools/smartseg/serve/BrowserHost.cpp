@@ -38,6 +38,7 @@ struct BrowserHost::Parts {
   Parts(const std::filesystem::path& folderPath, const HostOptions& hostOptions, std::ostream& log)
       : options(hostOptions),
         folder(folderPath),
+        lock(folder.Root()),
         session(folder, folder.Root() / kModelFileName, log),
         trainer(session, options.debounce) {
     session.setEditObserver([this] { trainer.EditMade(); });
@@ -56,6 +57,7 @@ struct BrowserHost::Parts {
 
   HostOptions options;
   ServedFolder folder;
+  FolderLock lock;
   Session session;
   Trainer trainer;
   httplib::Server server;
