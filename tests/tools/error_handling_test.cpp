@@ -132,7 +132,7 @@ const std::vector<ErrorCase> kCases = {
      "nothere.png: no such file\n"},
     {"UndecodableImage",
      Both(Text("x.json", TwoToneAnnotation("a.png")), Text("a.png", "not a picture")), kTrainX, 1,
-     "a.png: cannot decode the image (expected a PNG or TIFF file)\n"},
+     "a.png: cannot decode the image (expected a PNG, TIFF or JPEG file)\n"},
     {"BadAnnotationLeavesTheModelAlone", Both(Trained, Extra("mask")), kTrainX, 1,
      "x.json: shape 2 (type 'mask') cannot be used"},
     {"MaskValueWithoutName", Mask(24, 2), "train --model m.model --label-names one a.png=mask.png",
@@ -182,8 +182,9 @@ TEST(SmartsegErrors, AFailingImageLeavesTheEarlierImagesWholeAndNothingOfItsOwn)
   WriteText(scratch / "junk.png", "not a picture");
   const RunResult run = scratch.Run("segment --model m.model --out o --quiet a.png junk.png");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err,
-            "smartseg: error: junk.png: cannot decode the image (expected a PNG or TIFF file)\n");
+  EXPECT_EQ(
+      run.err,
+      "smartseg: error: junk.png: cannot decode the image (expected a PNG, TIFF or JPEG file)\n");
   std::vector<std::string> written;
   for (const std::string& file : scratch.Files()) {
     if (file.rfind("o/", 0) == 0) written.push_back(file);

@@ -11,8 +11,9 @@ TEST(SmartsegHelp, EveryCommandPrintsUsageWithItsOptionsWritesNothingAndSucceeds
   const std::vector<std::vector<std::string>> cases = {
       {"--help", "train", "segment", "info", "demo"},
       {"train --help", "--model", "--sample-size", "--threads", "--retrain", "--label-names",
-       "--quiet", "ANNOTATION"},
-      {"segment --help", "--model", "--out", "--threads", "--probabilities", "IMAGE"},
+       "--quiet", "--max-pixels", "--no-wait", "ANNOTATION"},
+      {"segment --help", "--model", "--out", "--threads", "--probabilities", "--max-pixels",
+       "IMAGE"},
       {"info --help", "MODEL"},
       {"demo --help", "--out", "--threads"}};
   for (const auto& words : cases) {

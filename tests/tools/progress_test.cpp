@@ -35,5 +35,26 @@ TEST(SmartsegProgress, NamesEachStepOfHowManyWithTimesUnlessQuiet) {
   EXPECT_EQ(quiet.err, "");
 }
 
+TEST(SmartsegProgress, EveryLongPhaseOfTrainingIsReportedWhileItRuns) {
+  Scratch scratch;
+  WriteTwoTone(scratch);
+  WritePng(scratch / "b.png", TwoToneImage());
+  WriteText(scratch / "b.json", TwoToneAnnotation("b.png"));
+  ASSERT_EQ(scratch.Run("train --model m.model --quiet a.json").exitCode, 0);
+  // With no delay every phase counts as long: each is reported when it starts and when it ends.
+  const RunResult run = scratch.Run("train --model m.model b.json", {"SMARTSEG_PROGRESS_DELAY=0"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::size_t at = 0;
+  for (const std::string line :
+       {"smartseg: loading m.model, ", "smartseg: loading m.model: done in ",
+        "smartseg: reading annotation 1 of 1 (b.json), ", "smartseg: training on 2 item(s), ",
+        "smartseg: training on 2 item(s): done in ", "smartseg: saving m.model, ",
+        "smartseg: saving m.model: done in "}) {
+    const auto found = run.err.find(line, at);
+    ASSERT_NE(found, std::string::npos) << line << " in order in\n" << run.err;
+    at = found + line.size();
+  }
+}
+
 }  // namespace
 }  // namespace SmartsegTest

@@ -4,19 +4,17 @@
 #include <filesystem>
 #include <string>
 
+#include "tools/smartseg/FileSet.h"
+
 namespace Smartseg {
 
-// Writes `bytes` to a new temporary file in the folder of `path` and renames it over `path`, so
-// `path` holds either its old content or all of the new one, never a part. The temporary file is
-// removed on every failure, and also when the process is stopped by SIGINT or SIGTERM while it
-// is being written. Throws WorkError naming `path`.
+// Replaces `path` with `bytes` as a FileSet of one file: `path` holds either its old content or
+// all of the new one, never a part, keeps its mode and owner, and a symbolic link there has its
+// target replaced. Throws WorkError naming `path`.
 void WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes);
 
-// The whole content of `path`. Throws WorkError naming `path` when it is missing, not a regular
-// file or cannot be read.
+// The whole content of `path`. Throws WorkError naming `path` when it is missing, a folder or
+// not a regular file, or cannot be read.
 std::string ReadWholeFile(const std::filesystem::path& path);
-
-// True for the names WriteFileAtomically gives its temporary files.
-bool IsTemporaryFileName(const std::string& fileName);
 
 }  // namespace Smartseg

@@ -15,6 +15,8 @@ struct TrainOptions {
   std::optional<int> threads;
   bool retrain = false;
   bool quiet = false;
+  // Wait for another run training the same model to finish (false: fail at once).
+  bool wait = true;
   std::vector<std::string> labelNames;
   // LabelMe files, or IMAGE=MASK pairs.
   std::vector<std::string> annotations;
@@ -47,5 +49,13 @@ int RunDemo(const DemoOptions& options);
 
 // Sets the operator's worker count for this process.
 void ApplyThreads(const std::optional<int>& threads);
+
+// The sample sizes `train` accepts: a model trained at a scale outside them is of no use.
+constexpr double kSmallestSampleSize = 0.01;
+constexpr double kLargestSampleSize = 1000.0;
+
+// The label names of a comma-separated --label-names value. Throws UsageError naming an empty
+// name, or one holding control characters or broken UTF-8.
+std::vector<std::string> SplitLabelNames(const std::string& text);
 
 }  // namespace Smartseg

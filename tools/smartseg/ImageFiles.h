@@ -1,6 +1,9 @@
-// Reading images into framework images and encoding result pictures, through OpenCV's codecs.
+// Reading images into framework images and encoding result pictures. PNG, TIFF and JPEG are
+// decoded with their reference libraries; each file's header is read first, so that an image
+// too large for the pixel limit is refused before any pixel memory is taken.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -18,12 +21,27 @@ struct LoadedImage {
   cv::Mat pixels;
 };
 
-// Reads a PNG or TIFF file holding 8-bit or 16-bit grey or 8-bit RGB pixels; RGB becomes the
-// framework's planar colour image. Throws WorkError naming `path` for a missing or unreadable file
-// and for any other pixel format.
+// Images of more pixels than this are refused unless the limit is raised (2^28: a 16384 x 16384
+// image, about 0.8 GB as colour).
+constexpr std::uint64_t kDefaultPixelLimit = std::uint64_t{1} << 28;
+
+// The largest width x height that ReadImage and DecodeImage accept, for the whole process.
+void SetPixelLimit(std::uint64_t pixels);
+std::uint64_t PixelLimit();
+
+// Reads a PNG, TIFF or JPEG file holding 8-bit or 16-bit grey or 8-bit colour pixels; colour
+// becomes the framework's planar colour image. A palette image whose colours are all grey is read
+// as grey; an alpha channel is dropped, with a warning on stderr when some pixel is not opaque.
+// Throws WorkError naming `path` for a missing file, a folder, an undecodable or truncated file,
+// a multi-page TIFF, an image over the pixel limit, too little memory, and any other pixel format.
 LoadedImage ReadImage(const std::filesystem::path& path);
 
-// The PNG encoding of `pixels`. Throws WorkError naming `path` (the file it is meant for).
+// ReadImage for an image already in memory (such as one embedded in an annotation): `source`
+// names it in messages.
+LoadedImage DecodeImage(const std::string& bytes, const std::filesystem::path& source);
+
+// The PNG encoding of `pixels` (CV_8UC1, CV_16UC1 or blue-green-red CV_8UC3). Throws WorkError
+// naming `path` (the file it is meant for).
 std::string EncodePng(const cv::Mat& pixels, const std::filesystem::path& path);
 
 // `pixels` as 8-bit blue-green-red for pictures: 16-bit grey is scaled by 1/256.

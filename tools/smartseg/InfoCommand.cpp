@@ -7,6 +7,7 @@
 #include "tools/smartseg/Commands.h"
 #include "tools/smartseg/Errors.h"
 #include "tools/smartseg/ModelFile.h"
+#include "tools/smartseg/PrintableText.h"
 
 namespace Smartseg {
 
@@ -21,17 +22,19 @@ int RunInfo(const std::filesystem::path& modelPath) {
     training += item->IsTraining() ? 1 : 0;
     assignments += item->Assignments()->Count();
   }
-  std::printf("Model:          %s\n", modelPath.string().c_str());
+  std::printf("Model:          %s\n", PrintableText(modelPath.string()).c_str());
   std::printf("Labels (%d):", labels->Count());
   for (int i = 0; i < labels->Count(); ++i) {
-    std::printf("%s %d=%s", i ? "," : "", i + 1, labels->Item(i)->Name().c_str());
+    std::printf("%s %d=%s", i ? "," : "", i + 1, PrintableText(labels->Item(i)->Name()).c_str());
   }
   std::printf("\nSample size:    %g\n", model->SampleSize());
   std::printf("Training items: %d (%d used for training, %d labelled shapes)\n", items->Count(),
               training, assignments);
   std::printf("Needs training: %s\n", model->IsDirty() ? "yes" : "no");
   std::printf("Engine:\n");
-  for (const std::string& line : DescribeModels(model)) std::printf("  %s\n", line.c_str());
+  for (const std::string& line : DescribeModels(model)) {
+    std::printf("  %s\n", PrintableText(line).c_str());
+  }
   return kExitSuccess;
 }
 

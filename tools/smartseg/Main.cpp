@@ -1,29 +1,28 @@
 // smartseg: trains segmentation models from annotated images, segments images with them and
 // reports what a model holds. Exit codes: 0 success, 1 the work failed, 2 bad usage.
+#include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
 #include "tools/smartseg/Commands.h"
 #include "tools/smartseg/Errors.h"
+#include "tools/smartseg/FileSet.h"
+#include "tools/smartseg/ImageFiles.h"
+#include "tools/smartseg/PrintableText.h"
 #include "tools/smartseg/serve/ServeCommand.h"
 
 namespace {
 
 using namespace Smartseg;
 
-// Messages of lower layers can span lines; the error report is one line.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  return text;
-}
-
+// Messages quote file names, label names and library texts, which can hold newlines and terminal
+// escapes; the error report is one line of plain text.
 int Report(const std::string& message, int code) {
-  std::fprintf(stderr, "smartseg: error: %s\n", OneLine(message).c_str());
+  std::fprintf(stderr, "smartseg: error: %s\n", PrintableText(message).c_str());
   return code;
 }
 
@@ -32,10 +31,11 @@ struct CommandLine {
   SegmentOptions segment;
   DemoOptions demo;
   std::string infoModel;
-  std::string segmentModel, segmentOut, trainModel, demoOut;
+  std::string segmentModel, segmentOut, trainModel, demoOut, labelNames;
   std::vector<std::string> segmentImages;
   int trainThreads = 0, segmentThreads = 0, demoThreads = 0;
   double sampleSize = 0.0;
+  std::uint64_t maxPixels = kDefaultPixelLimit;
 };
 
 void AddThreads(CLI::App& command, int& threads) {
@@ -43,10 +43,33 @@ void AddThreads(CLI::App& command, int& threads) {
       ->type_name("N");
 }
 
+void AddMaxPixels(CLI::App& command, std::uint64_t& pixels) {
+  command
+      .add_option("--max-pixels", pixels,
+                  "Refuse images of more pixels than this (default 2^28 = 268435456)")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber);
+}
+
+// CLI11 takes an unknown first word for a stray argument and only says that a subcommand is
+// required; name the word instead.
+void CheckCommandWord(const CLI::App& app, int argc, char** argv) {
+  if (argc < 2 || argv[1][0] == '-') return;
+  const std::string word = argv[1];
+  std::string known;
+  for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+    if (command->get_name() == word) return;
+    known += (known.empty() ? "" : ", ") + command->get_name();
+  }
+  throw UsageError("unknown command '" + word + "'; expected one of " + known +
+                   " (see smartseg --help)");
+}
+
 int Run(int argc, char** argv) {
   CLI::App app{"Trains segmentation models from annotated images and segments images with them.",
                "smartseg"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", "smartseg " SMARTSEG_VERSION);
   CommandLine line;
 
   CLI::App* train = app.add_subcommand(
@@ -56,15 +79,22 @@ int Run(int argc, char** argv) {
       ->required()
       ->type_name("MODEL");
   CLI::Option* sampleSize =
-      train->add_option("--sample-size", line.sampleSize, "Neighbourhood scale in pixels (> 0)")
+      train
+          ->add_option("--sample-size", line.sampleSize,
+                       "Neighbourhood scale in pixels (0.01 to 1000, default 5)")
           ->type_name("S");
   AddThreads(*train, line.trainThreads);
+  AddMaxPixels(*train, line.maxPixels);
   train->add_flag("--retrain", line.train.retrain, "Train from scratch instead of incrementally");
-  train
-      ->add_option("--label-names", line.train.labelNames,
-                   "Names of mask values 1, 2, ... (comma separated)")
-      ->delimiter(',')
-      ->type_name("a,b,c");
+  // One value, split here: a list option would swallow the annotations that follow it.
+  CLI::Option* labelNames =
+      train
+          ->add_option("--label-names", line.labelNames,
+                       "Names of mask values 1, 2, ... (one value, comma separated)")
+          ->type_name("a,b,c");
+  bool noWait = false;
+  train->add_flag("--no-wait", noWait,
+                  "Fail at once when another run is training the same model, instead of waiting");
   train->add_flag("--quiet", line.train.quiet, "No progress on stderr");
   train
       ->add_option("ANNOTATION", line.train.annotations,
@@ -80,10 +110,11 @@ int Run(int argc, char** argv) {
       ->required()
       ->type_name("DIR");
   AddThreads(*segment, line.segmentThreads);
+  AddMaxPixels(*segment, line.maxPixels);
   segment->add_flag("--probabilities", line.segment.probabilities,
                     "Also write each label's probability image");
   segment->add_flag("--quiet", line.segment.quiet, "No progress on stderr");
-  segment->add_option("IMAGE", line.segmentImages, "PNG or TIFF images")->required();
+  segment->add_option("IMAGE", line.segmentImages, "PNG, TIFF or JPEG images")->required();
 
   CLI::App* info =
       app.add_subcommand("info", "Print the labels, training data and engine state of a model");
@@ -99,6 +130,7 @@ int Run(int argc, char** argv) {
   CLI::App* serve = AddServeCommand(app, serveOptions);
 
   try {
+    CheckCommandWord(app, argc, argv);
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     // --help arrives as a "parse error" that succeeds.
@@ -110,8 +142,11 @@ int Run(int argc, char** argv) {
     if (command.count("--threads") == 0) return std::nullopt;
     return value;
   };
+  SetPixelLimit(line.maxPixels);
   if (*train) {
     line.train.model = line.trainModel;
+    line.train.wait = !noWait;
+    if (labelNames->count() > 0) line.train.labelNames = SplitLabelNames(line.labelNames);
     if (sampleSize->count() > 0) line.train.sampleSize = line.sampleSize;
     line.train.threads = threadsOf(*train, line.trainThreads);
     return RunTrain(line.train);
@@ -133,12 +168,17 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any thread starts, so that every thread leaves the signals to the cleanup.
+  CleanUpOnSignals();
   try {
     return Run(argc, argv);
   } catch (const UsageError& error) {
     return Report(error.what(), kExitUsage);
   } catch (const WorkError& error) {
     return Report(error.what(), kExitFailure);
+  } catch (const std::bad_alloc&) {
+    return Report("out of memory; free memory, or lower --max-pixels to refuse large images early",
+                  kExitFailure);
   } catch (const std::exception& error) {
     return Report(error.what(), kExitFailure);
   } catch (...) {

@@ -40,7 +40,11 @@ std::shared_ptr<Operator> CreateOperator() {
 }
 
 std::shared_ptr<Operator> LoadModel(const std::filesystem::path& path) {
-  const std::string bytes = ReadWholeFile(path);
+  return LoadModelBytes(ReadWholeFile(path), path);
+}
+
+std::shared_ptr<Operator> LoadModelBytes(const std::string& bytes,
+                                         const std::filesystem::path& path) {
   if (bytes.size() < kHeaderSize || std::memcmp(bytes.data(), kMagic, sizeof(kMagic)) != 0) {
     throw WorkError(path, "not a smartseg model (the file does not start with \"SMARTSEG\")");
   }
@@ -89,7 +93,18 @@ void SaveModel(const std::filesystem::path& path, const std::shared_ptr<Operator
   } catch (const std::exception& error) {
     throw WorkError(path, std::string("cannot archive the model: ") + error.what());
   }
-  WriteFileAtomically(path, stream.str());
+  const std::string bytes = stream.str();
+  // Loading checks more than saving does (finite numbers, consistent trees); a model that every
+  // later command would refuse must not replace one that works.
+  try {
+    LoadModelBytes(bytes, path);
+  } catch (const WorkError& error) {
+    throw WorkError(path.string() +
+                    ": the trained model would not load back, so the file was "
+                    "left as it was (" +
+                    error.what() + ")");
+  }
+  WriteFileAtomically(path, bytes);
 }
 
 std::vector<std::string> DescribeModels(const std::shared_ptr<Operator>& model) {

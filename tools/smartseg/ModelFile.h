@@ -22,7 +22,13 @@ std::shared_ptr<Operator> CreateOperator();
 // file, a file that is no model, one from a newer version, and damaged or truncated data.
 std::shared_ptr<Operator> LoadModel(const std::filesystem::path& path);
 
-// Writes the operator to `path` all-or-nothing. Throws WorkError naming `path`.
+// LoadModel for the bytes of a model file; `path` names it in messages.
+std::shared_ptr<Operator> LoadModelBytes(const std::string& bytes,
+                                         const std::filesystem::path& path);
+
+// Writes the operator to `path` all-or-nothing, after checking that what is written loads back.
+// Keeps the mode and owner of the file replaced and writes through a symbolic link. Throws
+// WorkError naming `path`, leaving the file as it was.
 void SaveModel(const std::filesystem::path& path, const std::shared_ptr<Operator>& model);
 
 // One line per label model: "<label>: <what the engine learned>".

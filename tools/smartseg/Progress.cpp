@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "tools/smartseg/PrintableText.h"
+
 namespace Smartseg {
 namespace {
 
@@ -46,6 +48,53 @@ void Progress::Step(int index, const std::string& what) {
 void Progress::Phase(const std::string& what) {
   if (!Due()) return;
   std::fprintf(stderr, "smartseg: %s, %.1f s elapsed\n", what.c_str(), Elapsed());
+}
+
+ProgressPhase::ProgressPhase(std::string what, bool quiet)
+    : what_(std::move(what)),
+      delay_(DelayFromEnvironment()),
+      start_(std::chrono::steady_clock::now()) {
+  if (quiet) return;
+  // With no delay the first report comes at once, not whenever the thread first runs.
+  if (delay_ <= 0.0) {
+    std::fprintf(stderr, "smartseg: %s, 0.0 s elapsed\n", PrintableText(what_).c_str());
+    reported_ = true;
+  }
+  thread_ = std::thread([this] { Report(); });
+}
+
+ProgressPhase::~ProgressPhase() {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  stopped_.notify_all();
+  thread_.join();
+  if (reported_) {
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    std::fprintf(stderr, "smartseg: %s: done in %.1f s\n", PrintableText(what_).c_str(), elapsed);
+  }
+}
+
+void ProgressPhase::Report() {
+  const double period = delay_ < 1.0 ? 1.0 : 10.0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto next = start_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double>(reported_ ? period : delay_));
+  while (!stopped_.wait_until(lock, next, [this] { return stop_; })) {
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    std::fprintf(stderr, "smartseg: %s, %.1f s elapsed\n", PrintableText(what_).c_str(), elapsed);
+    reported_ = true;
+    next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(period));
+  }
+}
+
+void Warn(const std::string& message) {
+  std::fprintf(stderr, "smartseg: warning: %s\n", PrintableText(message).c_str());
 }
 
 }  // namespace Smartseg

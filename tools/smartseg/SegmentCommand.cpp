@@ -7,17 +7,20 @@
 #include "interfaces/smartcore/ISmartSegmenter.h"
 #include "interfaces/smartcore/SmartLabelCollection.h"
 #include "interfaces/smartcore/SmartSegmenterResults.h"
+#include "tools/smartseg/AtomicFile.h"
 #include "tools/smartseg/Commands.h"
 #include "tools/smartseg/Errors.h"
+#include "tools/smartseg/FileSet.h"
 #include "tools/smartseg/ImageFiles.h"
 #include "tools/smartseg/ModelFile.h"
+#include "tools/smartseg/PrintableText.h"
 #include "tools/smartseg/Progress.h"
 #include "tools/smartseg/SegmentationOutput.h"
 
 namespace Smartseg {
 namespace {
 
-void PrepareFolder(const std::filesystem::path& folder) {
+void PrepareFolder(const std::filesystem::path& folder, bool quiet) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) throw WorkError(folder, "cannot create the output folder: " + error.message());
@@ -26,6 +29,70 @@ void PrepareFolder(const std::filesystem::path& folder) {
   }
   if (access(folder.c_str(), W_OK | X_OK) != 0) {
     throw WorkError(folder, "the output folder is not writable");
+  }
+  const int removed = RemoveStaleTemporaries(folder);
+  if (removed > 0 && !quiet) {
+    Warn(folder.string() + ": removed " + std::to_string(removed) +
+         " temporary file(s) left by an interrupted smartseg run");
+  }
+}
+
+// The same file however it is named, for files that exist; otherwise the same normalised path.
+std::string Identity(const std::filesystem::path& path) {
+  std::error_code error;
+  const auto canonical = std::filesystem::weakly_canonical(path, error);
+  return (error ? std::filesystem::absolute(path, error) : canonical).lexically_normal().string();
+}
+
+// True when `path` is missing or holds a summary an earlier segment run wrote, which a new run may
+// replace; a LabelMe annotation beside its image has the same name and must not be.
+bool ReplaceableSummary(const std::filesystem::path& path) {
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) return true;
+  try {
+    const nlohmann::json json = nlohmann::json::parse(ReadWholeFile(path));
+    return json.is_object() && json.contains("labels") && json.contains("seconds") &&
+           !json.contains("shapes");
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// Refuses a run in which one output would be written twice, or would replace an input (an image
+// or the model), before anything is written.
+void CheckOutputPlan(const SegmentOptions& options, const Operator& model) {
+  std::map<std::string, std::filesystem::path> inputs;
+  for (const auto& image : options.images) inputs.emplace(Identity(image), image);
+  inputs.emplace(Identity(options.model), options.model);
+  std::map<std::string, std::pair<std::filesystem::path, std::filesystem::path>> planned;
+  SegmentationFiles files;
+  files.folder = options.out;
+  files.probabilities = options.probabilities;
+  const auto labels = model.Labels();
+  for (int i = 0; i < labels->Count(); ++i) files.labels.push_back({labels->Item(i)->Name(), {}});
+  for (const auto& image : options.images) {
+    files.stem = image.stem().string();
+    for (const auto& output : SegmentationFileNames(files)) {
+      const std::string identity = Identity(output);
+      const auto input = inputs.find(identity);
+      if (input != inputs.end()) {
+        throw UsageError(output.string() + ", an output of " + image.string() +
+                         ", would replace the input " + input->second.string() +
+                         "; choose another --out folder");
+      }
+      const auto [previous, fresh] = planned.emplace(identity, std::make_pair(output, image));
+      if (!fresh) {
+        throw UsageError(output.string() + " would be written twice, for " +
+                         previous->second.second.string() + " and for " + image.string() +
+                         "; segment them into different --out folders");
+      }
+    }
+    const auto summary = options.out / (files.stem + ".json");
+    if (!ReplaceableSummary(summary)) {
+      throw UsageError(summary.string() +
+                       " exists and is not a smartseg summary (an annotation?); "
+                       "choose another --out folder so that it is not replaced");
+    }
   }
 }
 
@@ -62,13 +129,18 @@ int RunSegment(const SegmentOptions& options) {
                        " would write the same files (both are named '" + stem + "')");
     }
     std::error_code error;
-    if (!std::filesystem::is_regular_file(image, error)) throw WorkError(image, "no such file");
+    const auto status = std::filesystem::status(image, error);
+    if (!std::filesystem::exists(status)) throw WorkError(image, "no such file");
+    if (std::filesystem::is_directory(status)) {
+      throw WorkError(image, "is a folder, not an image file (name the images in it)");
+    }
   }
   const std::shared_ptr<Operator> model = LoadModel(options.model);
   if (model->IsDirty() || model->Labels()->Count() == 0) {
     throw WorkError(options.model, "the model has not been trained");
   }
-  PrepareFolder(options.out);
+  CheckOutputPlan(options, *model);
+  PrepareFolder(options.out, options.quiet);
 
   Tamrix::Vision::SmartCore::ISmartSegmenter& segmenter = *model;
   Progress progress("segmenting image", static_cast<int>(options.images.size()), options.quiet);
@@ -94,8 +166,8 @@ int RunSegment(const SegmentOptions& options) {
     files.probabilities = options.probabilities;
     files.seconds = seconds;
     WriteSegmentation(files);
-    std::printf("%s: segmented in %.2f s; wrote %s\n", image.string().c_str(), seconds,
-                (options.out / (files.stem + ".json")).string().c_str());
+    std::printf("%s: segmented in %.2f s; wrote %s\n", PrintableText(image.string()).c_str(),
+                seconds, PrintableText((options.out / (files.stem + ".json")).string()).c_str());
   }
   return kExitSuccess;
 }

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
-#include "tools/smartseg/AtomicFile.h"
 #include "tools/smartseg/Errors.h"
+#include "tools/smartseg/FileSet.h"
 #include "tools/smartseg/ImageFiles.h"
+#include "tools/smartseg/PrintableText.h"
 
 namespace Smartseg {
 namespace {
@@ -49,10 +51,12 @@ cv::Mat ProbabilityImage(const Tamrix::Vision::SmartCore::ISmartSegmenterResult&
 
 cv::Mat Overlay(const cv::Mat& pixels, const cv::Mat& values) {
   cv::Mat overlay = ToDisplayColour(pixels);
+  cv::Mat wide;
+  values.convertTo(wide, CV_32S);
   constexpr int kPaletteSize = sizeof(kPalette) / sizeof(kPalette[0]);
   for (int y = 0; y < overlay.rows; ++y) {
     auto* row = overlay.ptr<cv::Vec3b>(y);
-    const auto* value = values.ptr<std::uint8_t>(y);
+    const auto* value = wide.ptr<std::int32_t>(y);
     for (int x = 0; x < overlay.cols; ++x) {
       if (value[x] == 0) continue;
       const cv::Vec3b& colour = kPalette[(value[x] - 1) % kPaletteSize];
@@ -79,36 +83,53 @@ Json PixelBox(const Tamrix::Vision::PixelMask& mask) {
   return Json::array({x0, y0, x1 - x0 + 1, y1 - y0 + 1});
 }
 
-// Writes the encoded files in order; on a failure removes those it already wrote.
-void CommitAll(const std::vector<std::pair<std::filesystem::path, std::string>>& files) {
-  std::size_t written = 0;
-  try {
-    for (; written < files.size(); ++written) {
-      WriteFileAtomically(files[written].first, files[written].second);
-    }
-  } catch (...) {
-    std::error_code ignored;
-    for (std::size_t i = 0; i < written; ++i) std::filesystem::remove(files[i].first, ignored);
-    throw;
-  }
+// The length of the UTF-8 letter sequence at `position` that may stay in a file name (a
+// well-formed sequence for a code point from U+00A0 up), or 0.
+std::size_t KeptSequenceAt(const std::string& name, std::size_t position) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(name[i]); };
+  const unsigned char lead = byte(position);
+  const std::size_t length = (lead & 0xe0) == 0xc0   ? 2
+                             : (lead & 0xf0) == 0xe0 ? 3
+                             : (lead & 0xf8) == 0xf0 ? 4
+                                                     : 0;
+  if (length == 0 || position + length > name.size()) return 0;
+  const std::string_view sequence(name.data() + position, length);
+  if (!IsValidUtf8(sequence)) return 0;
+  // U+0080..U+009F are the C1 controls.
+  if (lead == 0xc2 && byte(position + 1) < 0xa0) return 0;
+  return length;
+}
+
+const char* kLabelsSuffix = "labels";
+const char* kOverlaySuffix = "overlay";
+
+std::filesystem::path OutputPath(const SegmentationFiles& files, const std::string& suffix) {
+  return files.folder / (files.stem + "_" + suffix + ".png");
 }
 
 }  // namespace
 
 cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int height) {
-  cv::Mat values(height, width, CV_8UC1, cv::Scalar(0));
+  const bool wide = labels.size() > 255;
+  cv::Mat values(height, width, wide ? CV_16UC1 : CV_8UC1, cv::Scalar(0));
+  const std::size_t count = std::min<std::size_t>(labels.size(), 65535);
   for (int y = 0; y < height; ++y) {
-    auto* row = values.ptr<std::uint8_t>(y);
     for (int x = 0; x < width; ++x) {
       const std::size_t index = static_cast<std::size_t>(y) * width + x;
       float best = 0.0f;
-      for (std::size_t k = 0; k < labels.size() && k < 255; ++k) {
+      std::size_t value = 0;
+      for (std::size_t k = 0; k < count; ++k) {
         if (!labels[k].result) continue;
         const float probability = ProbabilityAt(*labels[k].result, index, x, y);
         if (probability > best) {
           best = probability;
-          row[x] = static_cast<std::uint8_t>(k + 1);
+          value = k + 1;
         }
+      }
+      if (wide) {
+        values.at<std::uint16_t>(y, x) = static_cast<std::uint16_t>(value);
+      } else {
+        values.at<std::uint8_t>(y, x) = static_cast<std::uint8_t>(value);
       }
     }
   }
@@ -117,12 +138,27 @@ cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int h
 
 std::string LabelFileName(const std::string& name) {
   std::string file;
-  for (const char c : name) {
+  for (std::size_t i = 0; i < name.size();) {
+    const char c = name[i];
     const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                        c == '-' || c == '.' || c == '_';
-    file += plain ? c : '_';
+    if (plain) {
+      file += c;
+      ++i;
+      continue;
+    }
+    const std::size_t letter = KeptSequenceAt(name, i);
+    if (letter > 0) {
+      file.append(name, i, letter);
+      i += letter;
+      continue;
+    }
+    char escaped[4];
+    std::snprintf(escaped, sizeof(escaped), "%%%02X", static_cast<unsigned char>(c));
+    file += escaped;
+    ++i;
   }
-  if (file == "labels" || file == "overlay" || file.empty() || file[0] == '.' ||
+  if (file == kLabelsSuffix || file == kOverlaySuffix || file.empty() || file[0] == '.' ||
       file.rfind("label_", 0) == 0 ||
       (file.size() >= 5 && file.compare(file.size() - 5, 5, "_prob") == 0)) {
     file = "label_" + file;
@@ -130,14 +166,28 @@ std::string LabelFileName(const std::string& name) {
   return file;
 }
 
+std::vector<std::filesystem::path> SegmentationFileNames(const SegmentationFiles& files) {
+  std::vector<std::filesystem::path> names;
+  for (const LabelResult& label : files.labels) {
+    const std::string fileName = LabelFileName(label.name);
+    names.push_back(OutputPath(files, fileName));
+    if (files.probabilities) names.push_back(OutputPath(files, fileName + "_prob"));
+  }
+  names.push_back(OutputPath(files, kLabelsSuffix));
+  names.push_back(OutputPath(files, kOverlaySuffix));
+  names.push_back(files.folder / (files.stem + ".json"));
+  return names;
+}
+
 nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
   const int width = files.pixels.cols;
   const int height = files.pixels.rows;
   const cv::Mat values = LabelValueImage(files.labels, width, height);
-  std::vector<std::pair<std::filesystem::path, std::string>> encoded;
+  FileSet set;
   const auto add = [&](const std::string& suffix, const cv::Mat& image) {
-    const auto path = files.folder / (files.stem + "_" + suffix + ".png");
-    encoded.emplace_back(path, EncodePng(image, path));
+    const auto path = OutputPath(files, suffix);
+    set.Stage(path, EncodePng(image, path));
+    return path.filename().string();
   };
 
   Json labels = Json::array();
@@ -146,21 +196,30 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
     const Tamrix::Vision::PixelMask mask =
         label.result ? label.result->Mask() : Tamrix::Vision::PixelMask(width, height);
     const std::string fileName = LabelFileName(label.name);
-    add(fileName, MaskImage(mask, width, height));
+    Json entry{{"name", label.name},
+               {"value", k + 1},
+               {"file", add(fileName, MaskImage(mask, width, height))}};
     if (files.probabilities) {
-      add(fileName + "_prob", label.result ? ProbabilityImage(*label.result, width, height)
-                                           : cv::Mat(height, width, CV_8UC1, cv::Scalar(0)));
+      entry["probability_file"] =
+          add(fileName + "_prob", label.result ? ProbabilityImage(*label.result, width, height)
+                                               : cv::Mat(height, width, CV_8UC1, cv::Scalar(0)));
     }
-    labels.push_back({{"name", label.name},
-                      {"value", k + 1},
-                      {"area", label.result ? label.result->Area() : 0},
-                      {"bbox", PixelBox(mask)}});
+    entry["area"] = label.result ? label.result->Area() : 0;
+    entry["bbox"] = PixelBox(mask);
+    labels.push_back(std::move(entry));
   }
-  add("labels", values);
-  add("overlay", Overlay(files.pixels, values));
-  const Json summary{{"image", files.imageName}, {"labels", labels}, {"seconds", files.seconds}};
-  encoded.emplace_back(files.folder / (files.stem + ".json"), summary.dump(2) + "\n");
-  CommitAll(encoded);
+  const Json labelImage{{"file", add(kLabelsSuffix, values)},
+                        {"bits", values.depth() == CV_16U ? 16 : 8}};
+  const Json overlay = add(kOverlaySuffix, Overlay(files.pixels, values));
+  const Json summary{{"image", files.imageName},
+                     {"labels", labels},
+                     {"label_image", labelImage},
+                     {"overlay", overlay},
+                     {"seconds", files.seconds}};
+  // Names from files need not be UTF-8; the JSON stays valid with U+FFFD in their place.
+  set.Stage(files.folder / (files.stem + ".json"),
+            summary.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
+  set.Commit();
   return summary;
 }
 

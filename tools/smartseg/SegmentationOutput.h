@@ -20,13 +20,17 @@ struct LabelResult {
   std::shared_ptr<Tamrix::Vision::SmartCore::ISmartSegmenterResult> result;
 };
 
-// CV_8UC1: at each pixel 1 + the position in `labels` of the label with the highest probability
-// (the first one on a tie); 0 where no label has a probability above 0. A result without
-// probabilities counts as 1 inside its mask and 0 outside.
+// At each pixel 1 + the position in `labels` of the label with the highest probability (the
+// first one on a tie); 0 where no label has a probability above 0. A result without
+// probabilities counts as 1 inside its mask and 0 outside. CV_8UC1 for up to 255 labels, CV_16UC1
+// for more.
 cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int height);
 
-// The part of a file name that stands for a label: characters other than letters, digits, '-',
-// '.' and '_' become '_', and names that would clash with the other outputs get "label_" in front.
+// The part of a file name that stands for a label. ASCII letters and digits, '-', '_', '.' and
+// UTF-8 letters of other scripts stay as they are; every other byte ('/', spaces, '%', control
+// characters, broken UTF-8) becomes %XX, its value in hex. Names that would clash with the other
+// outputs ("labels", "overlay", names ending in "_prob") get "label_" in front, and so do names
+// that start with "label_" or '.', or are empty. Different names always give different files.
 std::string LabelFileName(const std::string& name);
 
 struct SegmentationFiles {
@@ -39,10 +43,14 @@ struct SegmentationFiles {
   double seconds = 0.0;
 };
 
-// Writes STEM_LABEL.png per label (0/255), STEM_labels.png, STEM_overlay.png, STEM_LABEL_prob.png
-// with probabilities, and STEM.json; returns the JSON summary. Each file is written
-// all-or-nothing, and when one cannot be written the ones already written for this image are
-// removed. Throws WorkError naming the file that failed.
+// The files WriteSegmentation writes for `files` (which needs no pixels or results for this, only
+// the folder, the stem, the label names and whether probabilities are asked for), JSON last.
+std::vector<std::filesystem::path> SegmentationFileNames(const SegmentationFiles& files);
+
+// Writes STEM_LABEL.png per label (0/255), STEM_labels.png (16-bit above 255 labels),
+// STEM_overlay.png, STEM_LABEL_prob.png with probabilities, and STEM.json, as one FileSet: the
+// image's earlier outputs are replaced all together or stay as they were. Returns the JSON
+// summary. Throws WorkError naming the file that failed.
 nlohmann::json WriteSegmentation(const SegmentationFiles& files);
 
 }  // namespace Smartseg

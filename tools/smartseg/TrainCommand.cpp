@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdio>
 
 #include "interfaces/core/Settings.h"
@@ -7,6 +8,8 @@
 #include "tools/smartseg/Commands.h"
 #include "tools/smartseg/Errors.h"
 #include "tools/smartseg/ModelFile.h"
+#include "tools/smartseg/ModelLock.h"
+#include "tools/smartseg/PrintableText.h"
 #include "tools/smartseg/Progress.h"
 #include "tools/smartseg/TrainingSet.h"
 
@@ -36,7 +39,54 @@ std::string JoinLabelNames(const Operator& model) {
   return names;
 }
 
+void CheckOptions(const TrainOptions& options) {
+  for (std::size_t i = 0; i < options.labelNames.size(); ++i) {
+    if (options.labelNames[i].empty()) {
+      throw UsageError("--label-names: label name " + std::to_string(i + 1) + " is empty");
+    }
+  }
+  if (options.sampleSize) {
+    const double size = *options.sampleSize;
+    if (!(size > 0.0)) throw UsageError("--sample-size: expected a number above 0");
+    if (!std::isfinite(size) || size < kSmallestSampleSize || size > kLargestSampleSize) {
+      char text[128];
+      std::snprintf(text, sizeof(text), "--sample-size: expected a number from %g to %g, found %g",
+                    kSmallestSampleSize, kLargestSampleSize, size);
+      throw UsageError(text);
+    }
+  }
+  if (options.model.empty()) throw UsageError("--model: the model file name is empty");
+  std::error_code error;
+  if (std::filesystem::is_directory(options.model, error)) {
+    throw WorkError(options.model, "is a folder; name the model file to create or extend");
+  }
+}
+
 }  // namespace
+
+std::vector<std::string> SplitLabelNames(const std::string& text) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', start);
+    names.push_back(
+        text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string position = "label name " + std::to_string(i + 1);
+    if (names[i].empty()) {
+      throw UsageError("--label-names: " + position + " is empty (in '" + PrintableText(text) +
+                       "'); give one name per mask value, separated by commas");
+    }
+    if (PrintableText(names[i]) != names[i]) {
+      throw UsageError("--label-names: " + position + " ('" + PrintableText(names[i]) +
+                       "') holds control characters or is not UTF-8 text");
+    }
+  }
+  return names;
+}
 
 void ApplyThreads(const std::optional<int>& threads) {
   if (!threads) return;
@@ -49,22 +99,25 @@ void ApplyThreads(const std::optional<int>& threads) {
 
 int RunTrain(const TrainOptions& options) {
   ApplyThreads(options.threads);
-  for (const std::string& name : options.labelNames) {
-    if (name.empty()) throw UsageError("--label-names: a label name is empty");
-  }
-  if (options.sampleSize && !(*options.sampleSize > 0.0)) {
-    throw UsageError("--sample-size: expected a number above 0");
-  }
+  CheckOptions(options);
+  // Held from reading the model to writing it back, so that two runs extending one model take
+  // turns instead of one losing the other's additions; also finds an unwritable model folder
+  // before minutes of training.
+  const ModelLock lock(options.model, options.wait, options.quiet);
   std::error_code error;
   const bool existing = std::filesystem::exists(options.model, error);
-  const std::shared_ptr<Operator> model = existing ? LoadModel(options.model) : CreateOperator();
+  std::shared_ptr<Operator> model;
+  {
+    const ProgressPhase phase("loading " + options.model.string(), options.quiet || !existing);
+    model = existing ? LoadModel(options.model) : CreateOperator();
+  }
 
   TrainingSet training(*model);
   Progress progress("reading annotation", static_cast<int>(options.annotations.size()),
                     options.quiet);
   int index = 0;
   for (const std::string& annotation : options.annotations) {
-    progress.Step(++index, annotation);
+    progress.Step(++index, PrintableText(annotation));
     std::string image, mask;
     if (IsMaskPair(annotation, image, mask)) {
       training.AddMask(image, mask, options.labelNames);
@@ -87,9 +140,10 @@ int RunTrain(const TrainOptions& options) {
   }
   if (options.sampleSize) model->setSampleSize(*options.sampleSize);
 
-  progress.Phase(std::string(options.retrain ? "retraining" : "training") + " on " +
-                 std::to_string(database->TrainingData()->Count()) + " item(s)");
   try {
+    const ProgressPhase phase(std::string(options.retrain ? "retraining" : "training") + " on " +
+                                  std::to_string(database->TrainingData()->Count()) + " item(s)",
+                              options.quiet);
     if (options.retrain) {
       model->Retrain();
     } else {
@@ -98,10 +152,14 @@ int RunTrain(const TrainOptions& options) {
   } catch (const std::exception& failure) {
     throw WorkError(options.model, std::string("training failed: ") + failure.what());
   }
-  SaveModel(options.model, model);
+  {
+    const ProgressPhase phase("saving " + options.model.string(), options.quiet);
+    SaveModel(options.model, model);
+  }
   std::printf("Trained %d label(s) (%s) on %d item(s), %d new; model written to %s\n",
-              model->Labels()->Count(), JoinLabelNames(*model).c_str(),
-              database->TrainingData()->Count(), added, options.model.string().c_str());
+              model->Labels()->Count(), PrintableText(JoinLabelNames(*model)).c_str(),
+              database->TrainingData()->Count(), added,
+              PrintableText(options.model.string()).c_str());
   return kExitSuccess;
 }
 

@@ -223,8 +223,9 @@ TEST(BrowserHostStart, RefusesAFolderAnotherHostServes) {
     Smartseg::Serve::BrowserHost second(scratch.Path(), {}, log);
     FAIL() << "two hosts serve one folder";
   } catch (const std::exception& error) {
-    EXPECT_NE(std::string(error.what()).find("another smartseg serve is serving this folder"),
-              std::string::npos)
+    EXPECT_NE(
+        std::string(error.what()).find("another smartseg run (a browser host, or a training)"),
+        std::string::npos)
         << error.what();
   }
   // The first host goes on.

@@ -1,5 +1,5 @@
 // `smartseg serve` as a process: refused command lines, the warning for an address other machines
-// reach, and a clean stop on SIGTERM.
+// reach, and the end on SIGTERM.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -108,7 +108,7 @@ TEST(ServeProcess, RefusedCommandLinesSayWhy) {
   }
 }
 
-TEST(ServeProcess, WarnsAboutOtherAddressesAndStopsCleanlyOnSigterm) {
+TEST(ServeProcess, WarnsAboutOtherAddressesAndEndsOnSigterm) {
   Scratch scratch;
   WriteScenes(scratch.Path(), 1);
   ServeProcess process({"--host", "0.0.0.0", "--port", "0", scratch.Path().string()});
@@ -117,8 +117,8 @@ TEST(ServeProcess, WarnsAboutOtherAddressesAndStopsCleanlyOnSigterm) {
   EXPECT_NE(process.err.find("warning: listening on 0.0.0.0 makes the images and the model"),
             std::string::npos)
       << process.err;
-  EXPECT_EQ(process.Finish(SIGTERM, 60.0), 0) << process.err;
-  EXPECT_NE(process.out.find("Stopped."), std::string::npos);
+  // The program's signal cleanup ends it by the signal, after rolling back any save under way.
+  EXPECT_EQ(process.Finish(SIGTERM, 60.0), 128 + SIGTERM) << process.err;
   // Nothing was edited, so nothing was written.
   EXPECT_FALSE(fs::exists(scratch.Path() / "smartseg.model"));
 }

@@ -2,16 +2,21 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -25,6 +30,23 @@ struct RunResult {
   int exitCode = -1;
   std::string out;
   std::string err;
+};
+
+// How to run the program besides its arguments.
+struct RunSettings {
+  // Extra environment entries, "NAME=value".
+  std::vector<std::string> environment;
+  // RLIMIT_FSIZE in bytes (0: none); SIGXFSZ is ignored so that writes fail with EFBIG instead.
+  rlim_t fileSizeLimit = 0;
+  // RLIMIT_AS in bytes (0: none).
+  rlim_t addressSpaceLimit = 0;
+};
+
+// A program started by Scratch::Start, not yet waited for.
+struct Started {
+  pid_t pid = -1;
+  std::string outPath;
+  std::string errPath;
 };
 
 inline std::string ReadText(const std::filesystem::path& path) {
@@ -72,13 +94,32 @@ class Scratch {
   // `environment` ("NAME=value").
   RunResult Run(const std::string& arguments,
                 const std::vector<std::string>& environment = {}) const {
-    const std::string outPath = path_.string() + ".out", errPath = path_.string() + ".err";
-    std::vector<std::string> words = {SMARTSEG_PROGRAM};
+    return RunWords(Split(arguments), RunSettings{environment, 0, 0});
+  }
+
+  // Runs smartseg with exactly these arguments (which may hold spaces or be empty).
+  RunResult RunWords(const std::vector<std::string>& arguments,
+                     const RunSettings& settings = {}) const {
+    return Wait(Start(arguments, settings), std::chrono::seconds(300));
+  }
+
+  static std::vector<std::string> Split(const std::string& arguments) {
+    std::vector<std::string> words;
     std::istringstream split(arguments);
     for (std::string word; split >> word;) words.push_back(word);
+    return words;
+  }
+
+  // Starts smartseg and returns at once; every Start needs a Wait.
+  Started Start(const std::vector<std::string>& arguments, const RunSettings& settings = {}) const {
+    static int counter = 0;
+    const std::string base = path_.string() + "." + std::to_string(++counter);
+    Started started{-1, base + ".out", base + ".err"};
+    std::vector<std::string> words = {SMARTSEG_PROGRAM};
+    words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<std::string> variables;
     for (char** entry = environ; *entry; ++entry) variables.emplace_back(*entry);
-    variables.insert(variables.end(), environment.begin(), environment.end());
+    variables.insert(variables.end(), settings.environment.begin(), settings.environment.end());
     std::vector<char*> argv, envp;
     for (auto& word : words) argv.push_back(word.data());
     for (auto& variable : variables) envp.push_back(variable.data());
@@ -87,29 +128,69 @@ class Scratch {
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) {
-      const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int out = open(started.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int err = open(started.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (settings.fileSizeLimit > 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{settings.fileSizeLimit, settings.fileSizeLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      if (settings.addressSpaceLimit > 0) {
+        const rlimit limit{settings.addressSpaceLimit, settings.addressSpaceLimit};
+        setrlimit(RLIMIT_AS, &limit);
+      }
       if (out >= 0 && err >= 0 && dup2(out, 1) >= 0 && dup2(err, 2) >= 0 &&
           chdir(path_.c_str()) == 0) {
         execve(argv[0], argv.data(), envp.data());
       }
       _exit(127);
     }
+    started.pid = child;
+    return started;
+  }
+
+  // Waits for a started program; kills it and fails when it takes longer than `deadline`.
+  static RunResult Wait(const Started& started, std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
     int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
+    for (;;) {
+      const pid_t done = waitpid(started.pid, &status, WNOHANG);
+      if (done == started.pid) break;
+      if (done < 0 && errno != EINTR) throw std::runtime_error("waitpid failed");
+      if (std::chrono::steady_clock::now() > end) {
+        kill(started.pid, SIGKILL);
+        waitpid(started.pid, &status, 0);
+        throw std::runtime_error("smartseg did not finish in time");
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-                     ReadText(outPath), ReadText(errPath)};
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
+                     ReadText(started.outPath), ReadText(started.errPath)};
+    std::filesystem::remove(started.outPath);
+    std::filesystem::remove(started.errPath);
     return result;
   }
+
+  // True while the started program runs (it is not reaped here).
+  static bool Running(const Started& started) {
+    siginfo_t info{};
+    info.si_pid = 0;
+    return waitid(P_PID, static_cast<id_t>(started.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+  }
+
+  // What the started program has written to stderr so far.
+  static std::string ErrorsSoFar(const Started& started) { return ReadText(started.errPath); }
+
+  const std::filesystem::path& Path() const { return path_; }
 
   // Every file below the folder, relative to it, sorted.
   std::vector<std::string> Files() const {
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(path_)) {
-      if (entry.is_regular_file()) files.push_back(entry.path().lexically_relative(path_).string());
+      if (entry.is_regular_file() || entry.is_symlink()) {
+        files.push_back(entry.path().lexically_relative(path_).string());
+      }
     }
     std::sort(files.begin(), files.end());
     return files;

@@ -7,6 +7,7 @@
 #include <httplib.h>
 
 #include "tools/smartseg/Errors.h"
+#include "tools/smartseg/ModelLock.h"
 #include "tools/smartseg/serve/ApiError.h"
 #include "tools/smartseg/serve/ApiRoutes.h"
 #include "tools/smartseg/serve/ServedFolder.h"
@@ -21,6 +22,18 @@ namespace {
 constexpr const char* kContentSecurityPolicy =
     "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' blob: data:; "
     "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+
+// The model stays locked while the host serves it, as `smartseg train` locks it while it trains,
+// so that neither a second host nor a training run overwrites what the other saves.
+std::unique_ptr<ModelLock> LockModel(const std::filesystem::path& model) {
+  try {
+    return std::make_unique<ModelLock>(model, false, true);
+  } catch (const WorkError&) {
+    throw WorkError(model,
+                    "another smartseg run (a browser host, or a training) is using this model; "
+                    "stop it first");
+  }
+}
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -38,7 +51,7 @@ struct BrowserHost::Parts {
   Parts(const std::filesystem::path& folderPath, const HostOptions& hostOptions, std::ostream& log)
       : options(hostOptions),
         folder(folderPath),
-        lock(folder.Root()),
+        lock(LockModel(folder.Root() / kModelFileName)),
         session(folder, folder.Root() / kModelFileName, log),
         trainer(session, options.debounce) {
     session.setEditObserver([this] { trainer.EditMade(); });
@@ -57,7 +70,7 @@ struct BrowserHost::Parts {
 
   HostOptions options;
   ServedFolder folder;
-  FolderLock lock;
+  std::unique_ptr<ModelLock> lock;
   Session session;
   Trainer trainer;
   httplib::Server server;

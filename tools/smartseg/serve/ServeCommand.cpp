@@ -1,11 +1,7 @@
 #include "tools/smartseg/serve/ServeCommand.h"
 
-#include <pthread.h>
-
-#include <csignal>
 #include <cstdio>
 #include <iostream>
-#include <thread>
 
 #include "tools/smartseg/Errors.h"
 #include "tools/smartseg/serve/BrowserHost.h"
@@ -34,14 +30,6 @@ int RunServe(const ServeOptions& options) {
                  "folder readable and editable by anyone who can reach this machine\n",
                  options.host.c_str());
   }
-  // SIGINT and SIGTERM go to one waiting thread, never into the middle of a request or a save:
-  // blocked here, before any thread starts, they stay blocked in every thread.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
   Serve::HostOptions hostOptions;
   hostOptions.host = options.host;
   hostOptions.port = options.port;
@@ -54,17 +42,10 @@ int RunServe(const ServeOptions& options) {
               shown.c_str(), port);
   std::fflush(stdout);
 
-  std::thread waiter([&host, stopSignals] {
-    int received = 0;
-    sigwait(&stopSignals, &received);
-    host.Stop();
-  });
+  // Serves until a signal ends the process: main() set up the cleanup that rolls back a save
+  // under way, so a stop never leaves a half-written model or annotation.
   host.Serve();
-  // Serve() also returns when listening fails; the waiter then still needs its signal.
-  pthread_kill(waiter.native_handle(), SIGTERM);
-  waiter.join();
-  std::printf("Stopped.\n");
-  return kExitSuccess;
+  throw WorkError(options.folder, "the server stopped listening unexpectedly");
 }
 
 }  // namespace Smartseg

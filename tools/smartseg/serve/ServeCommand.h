@@ -17,8 +17,8 @@ struct ServeOptions {
 // Adds the "serve" subcommand, filling `options`; the caller runs RunServe when it was chosen.
 CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options);
 
-// Serves until SIGINT or SIGTERM. Throws UsageError for a bad port, WorkError for a folder or
-// model that cannot be opened and an address that cannot be bound.
+// Serves until SIGINT, SIGTERM or SIGHUP ends the process. Throws UsageError for a bad port,
+// WorkError for a folder or model that cannot be opened and an address that cannot be bound.
 int RunServe(const ServeOptions& options);
 
 }  // namespace Smartseg

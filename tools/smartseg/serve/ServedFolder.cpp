@@ -1,14 +1,10 @@
 #include "tools/smartseg/serve/ServedFolder.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 
-#include "tools/smartseg/AtomicFile.h"
 #include "tools/smartseg/Errors.h"
+#include "tools/smartseg/FileSet.h"
 #include "tools/smartseg/serve/ApiError.h"
 
 namespace Smartseg::Serve {
@@ -28,19 +24,6 @@ bool IsInside(const fs::path& path, const fs::path& root) {
 }
 
 }  // namespace
-
-FolderLock::FolderLock(const fs::path& folder) {
-  descriptor_ = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor_ < 0) throw WorkError(folder, "cannot open the folder");
-  if (flock(descriptor_, LOCK_EX | LOCK_NB) != 0) {
-    close(descriptor_);
-    throw WorkError(folder,
-                    "another smartseg serve is serving this folder; stop it first (two hosts would "
-                    "overwrite each other's model)");
-  }
-}
-
-FolderLock::~FolderLock() { close(descriptor_); }
 
 bool IsImageFileName(const std::string& name) {
   const std::string extension = Lower(fs::path(name).extension().string());

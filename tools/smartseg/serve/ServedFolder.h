@@ -37,20 +37,6 @@ class ServedFolder {
   std::filesystem::path root_;
 };
 
-// Holds an exclusive advisory lock (flock) on a folder for its lifetime, so that two hosts never
-// serve one folder at once and overwrite each other's model. Throws WorkError naming the folder
-// when another process holds it.
-class FolderLock {
- public:
-  explicit FolderLock(const std::filesystem::path& folder);
-  ~FolderLock();
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
- private:
-  int descriptor_ = -1;
-};
-
 // True for the file extensions the host lists as images (.png, .tif, .tiff, any case).
 bool IsImageFileName(const std::string& name);
 

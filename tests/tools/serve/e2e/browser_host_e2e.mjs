@@ -81,7 +81,8 @@ function stopServer(child) {
     child.removeAllListeners('exit');
     child.on('exit', (code, signal) => {
       clearTimeout(timer);
-      if (code === 0) resolve();
+      // The program's signal cleanup ends it by the signal itself.
+      if (signal === 'SIGTERM') resolve();
       else reject(new Error(`the server stopped with code ${code}, signal ${signal}`));
     });
     child.kill('SIGTERM');

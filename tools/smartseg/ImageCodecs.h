@@ -1,0 +1,36 @@
+// The codecs behind ImageFiles: each decoder reads the header, has the size checked, then
+// decodes. Private to ImageFiles.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include <opencv2/core.hpp>
+
+namespace Smartseg::detail {
+
+// A decoded picture before it is fitted to what the framework takes: 8-bit or 16-bit, 1 to 4
+// channels (grey, grey + alpha, blue-green-red, blue-green-red + alpha).
+struct DecodedPixels {
+  cv::Mat pixels;
+  // The colours came from a palette (such images are often grey stored as colour).
+  bool fromPalette = false;
+};
+
+// Throws WorkError naming `source` when width x height exceeds the pixel limit or either is 0.
+void CheckImageSize(std::uint64_t width, std::uint64_t height, const std::filesystem::path& source);
+
+bool IsPng(const std::string& bytes);
+bool IsTiff(const std::string& bytes);
+bool IsJpeg(const std::string& bytes);
+
+// Each throws WorkError naming `source` with the library's reason when the data cannot be
+// decoded.
+DecodedPixels DecodePng(const std::string& bytes, const std::filesystem::path& source);
+DecodedPixels DecodeTiff(const std::string& bytes, const std::filesystem::path& source);
+DecodedPixels DecodeJpeg(const std::string& bytes, const std::filesystem::path& source);
+
+// PNG bytes of CV_8UC1, CV_16UC1 or blue-green-red CV_8UC3 pixels.
+std::string EncodePngBytes(const cv::Mat& pixels, const std::filesystem::path& path);
+
+}  // namespace Smartseg::detail

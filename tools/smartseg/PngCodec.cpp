@@ -1,0 +1,222 @@
+// PNG through libpng. libpng reports errors by longjmp: every function below that calls into it
+// sets its own jump point and holds no object with a destructor, so a jump skips no clean-up;
+// the C++ objects (pixel buffers, the library's structures) live in the callers.
+#include <png.h>
+#include <zlib.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "tools/smartseg/Errors.h"
+#include "tools/smartseg/ImageCodecs.h"
+
+namespace Smartseg::detail {
+namespace {
+
+constexpr std::size_t kSignatureSize = 8;
+
+// What the callbacks share with the code that called libpng.
+struct PngContext {
+  const unsigned char* data = nullptr;
+  std::size_t size = 0;
+  std::size_t offset = 0;
+  std::string* output = nullptr;
+  bool outputFailed = false;
+  char message[256] = {};
+};
+
+extern "C" void PngError(png_structp png, png_const_charp message) {
+  auto* context = static_cast<PngContext*>(png_get_error_ptr(png));
+  std::snprintf(context->message, sizeof(context->message), "%s", message);
+  png_longjmp(png, 1);
+}
+
+// Warnings (an unknown chunk, a bad checksum in an ancillary chunk) do not stop decoding and are
+// not the user's business.
+extern "C" void PngWarning(png_structp, png_const_charp) {}
+
+extern "C" void PngReadBytes(png_structp png, png_bytep out, png_size_t length) {
+  auto* context = static_cast<PngContext*>(png_get_io_ptr(png));
+  if (length > context->size - context->offset) {
+    png_error(png, "the file ends before the image does (it is truncated)");
+  }
+  std::memcpy(out, context->data + context->offset, length);
+  context->offset += length;
+}
+
+extern "C" void PngWriteBytes(png_structp png, png_bytep data, png_size_t length) {
+  auto* context = static_cast<PngContext*>(png_get_io_ptr(png));
+  try {
+    context->output->append(reinterpret_cast<const char*>(data), length);
+  } catch (...) {
+    context->outputFailed = true;
+  }
+  if (context->outputFailed) png_error(png, "out of memory");
+}
+
+extern "C" void PngFlush(png_structp) {}
+
+struct PngHeader {
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
+  int bitDepth = 0;
+  int colourType = 0;
+};
+
+bool ReadHeader(png_structp png, png_infop info, PngHeader* header) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_read_info(png, info);
+  header->width = png_get_image_width(png, info);
+  header->height = png_get_image_height(png, info);
+  header->bitDepth = png_get_bit_depth(png, info);
+  header->colourType = png_get_color_type(png, info);
+  return true;
+}
+
+// Asks for whole bytes per sample, transparency as an alpha channel, little-endian 16-bit samples
+// and blue-green-red order; returns the channel count and depth of the rows that come out.
+bool SetTransforms(png_structp png, png_infop info, const PngHeader* header, int* channels,
+                   int* bitDepth) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  if (header->colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+  if ((header->colourType & PNG_COLOR_MASK_COLOR) == 0 && header->bitDepth < 8) {
+    png_set_expand_gray_1_2_4_to_8(png);
+  }
+  if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+  if (header->bitDepth == 16) png_set_swap(png);
+  png_set_bgr(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  *channels = png_get_channels(png, info);
+  *bitDepth = png_get_bit_depth(png, info);
+  return true;
+}
+
+bool ReadRows(png_structp png, png_bytepp rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_read_image(png, rows);
+  png_read_end(png, nullptr);
+  return true;
+}
+
+bool WriteRows(png_structp png, png_infop info, png_uint_32 width, png_uint_32 height, int bitDepth,
+               int colourType, png_bytepp rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_write_fn(png, png_get_io_ptr(png), PngWriteBytes, PngFlush);
+  // Fast settings: result pictures are mostly flat areas, where run-length coding does well.
+  png_set_compression_level(png, 1);
+  png_set_compression_strategy(png, Z_RLE);
+  png_set_IHDR(png, info, width, height, bitDepth, colourType, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  if (bitDepth == 16) png_set_swap(png);
+  if (colourType == PNG_COLOR_TYPE_RGB) png_set_bgr(png);
+  png_write_image(png, rows);
+  png_write_end(png, nullptr);
+  return true;
+}
+
+class ReadStructs {
+ public:
+  explicit ReadStructs(PngContext& context) {
+    png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, &context, PngError, PngWarning);
+    if (png_) info_ = png_create_info_struct(png_);
+  }
+  ~ReadStructs() { png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr); }
+  ReadStructs(const ReadStructs&) = delete;
+  ReadStructs& operator=(const ReadStructs&) = delete;
+  png_structp png() const { return png_; }
+  png_infop info() const { return info_; }
+
+ private:
+  png_structp png_ = nullptr;
+  png_infop info_ = nullptr;
+};
+
+class WriteStructs {
+ public:
+  explicit WriteStructs(PngContext& context) {
+    png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, &context, PngError, PngWarning);
+    if (png_) info_ = png_create_info_struct(png_);
+  }
+  ~WriteStructs() { png_destroy_write_struct(&png_, info_ ? &info_ : nullptr); }
+  WriteStructs(const WriteStructs&) = delete;
+  WriteStructs& operator=(const WriteStructs&) = delete;
+  png_structp png() const { return png_; }
+  png_infop info() const { return info_; }
+
+ private:
+  png_structp png_ = nullptr;
+  png_infop info_ = nullptr;
+};
+
+std::vector<png_bytep> RowPointers(cv::Mat& pixels) {
+  std::vector<png_bytep> rows(static_cast<std::size_t>(pixels.rows));
+  for (int y = 0; y < pixels.rows; ++y) rows[static_cast<std::size_t>(y)] = pixels.ptr(y);
+  return rows;
+}
+
+}  // namespace
+
+bool IsPng(const std::string& bytes) {
+  return bytes.size() >= kSignatureSize &&
+         png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes.data()), 0, kSignatureSize) == 0;
+}
+
+DecodedPixels DecodePng(const std::string& bytes, const std::filesystem::path& source) {
+  PngContext context;
+  context.data = reinterpret_cast<const unsigned char*>(bytes.data());
+  context.size = bytes.size();
+  ReadStructs structs(context);
+  if (!structs.png() || !structs.info()) throw std::bad_alloc();
+  png_set_read_fn(structs.png(), &context, PngReadBytes);
+  const auto failed = [&] {
+    return WorkError(source, std::string("cannot decode the PNG image: ") + context.message);
+  };
+  PngHeader header;
+  if (!ReadHeader(structs.png(), structs.info(), &header)) throw failed();
+  CheckImageSize(header.width, header.height, source);
+
+  int channels = 0;
+  int bitDepth = 0;
+  if (!SetTransforms(structs.png(), structs.info(), &header, &channels, &bitDepth)) throw failed();
+  DecodedPixels decoded;
+  decoded.fromPalette = header.colourType == PNG_COLOR_TYPE_PALETTE;
+  decoded.pixels.create(static_cast<int>(header.height), static_cast<int>(header.width),
+                        CV_MAKETYPE(bitDepth == 16 ? CV_16U : CV_8U, channels));
+  std::vector<png_bytep> rows = RowPointers(decoded.pixels);
+  if (!ReadRows(structs.png(), rows.data())) throw failed();
+  return decoded;
+}
+
+std::string EncodePngBytes(const cv::Mat& pixels, const std::filesystem::path& path) {
+  int bitDepth = 8;
+  int colourType = PNG_COLOR_TYPE_GRAY;
+  if (pixels.type() == CV_16UC1) {
+    bitDepth = 16;
+  } else if (pixels.type() == CV_8UC3) {
+    colourType = PNG_COLOR_TYPE_RGB;
+  } else if (pixels.type() != CV_8UC1) {
+    throw WorkError(path, "cannot encode as PNG: expected 8-bit or 16-bit grey or 8-bit colour");
+  }
+  if (pixels.empty()) throw WorkError(path, "cannot encode an empty image as PNG");
+  std::string output;
+  PngContext context;
+  context.output = &output;
+  WriteStructs structs(context);
+  if (!structs.png() || !structs.info()) throw std::bad_alloc();
+  png_set_write_fn(structs.png(), &context, PngWriteBytes, PngFlush);
+  // libpng only reads the rows it is given.
+  cv::Mat& rowsOf = const_cast<cv::Mat&>(pixels);
+  std::vector<png_bytep> rows = RowPointers(rowsOf);
+  if (!WriteRows(structs.png(), structs.info(), static_cast<png_uint_32>(pixels.cols),
+                 static_cast<png_uint_32>(pixels.rows), bitDepth, colourType, rows.data())) {
+    if (context.outputFailed) throw std::bad_alloc();
+    throw WorkError(path, std::string("cannot encode as PNG: ") + context.message);
+  }
+  return output;
+}
+
+}  // namespace Smartseg::detail

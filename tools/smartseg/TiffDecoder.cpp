@@ -1,0 +1,247 @@
+// TIFF through libtiff, reading from memory. Grey images are read strip by strip or tile by tile
+// so that 16-bit values stay exact; every other 8-bit layout (colour, palette, planar, YCbCr) goes
+// through libtiff's RGBA reader, which knows them all.
+#include <tiffio.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "tools/smartseg/Errors.h"
+#include "tools/smartseg/ImageCodecs.h"
+
+namespace Smartseg::detail {
+namespace {
+
+struct TiffContext {
+  const char* data = nullptr;
+  toff_t size = 0;
+  toff_t offset = 0;
+  char message[256] = {};
+};
+
+extern "C" tmsize_t TiffRead(thandle_t handle, void* out, tmsize_t length) {
+  auto* context = static_cast<TiffContext*>(handle);
+  if (length <= 0 || context->offset >= context->size) return 0;
+  const toff_t count =
+      std::min<toff_t>(static_cast<toff_t>(length), context->size - context->offset);
+  std::memcpy(out, context->data + context->offset, count);
+  context->offset += count;
+  return static_cast<tmsize_t>(count);
+}
+
+extern "C" tmsize_t TiffWrite(thandle_t, void*, tmsize_t) { return 0; }
+
+extern "C" toff_t TiffSeek(thandle_t handle, toff_t offset, int whence) {
+  auto* context = static_cast<TiffContext*>(handle);
+  toff_t base = 0;
+  if (whence == SEEK_CUR) base = context->offset;
+  if (whence == SEEK_END) base = context->size;
+  context->offset = base + offset;
+  return context->offset;
+}
+
+extern "C" int TiffClose(thandle_t) { return 0; }
+extern "C" toff_t TiffSize(thandle_t handle) { return static_cast<TiffContext*>(handle)->size; }
+extern "C" int TiffMap(thandle_t, void**, toff_t*) { return 0; }
+extern "C" void TiffUnmap(thandle_t, void*, toff_t) {}
+
+// The first error is the cause; later ones are consequences.
+extern "C" int TiffError(TIFF*, void* user, const char*, const char* format, va_list arguments) {
+  auto* context = static_cast<TiffContext*>(user);
+  if (context->message[0] == '\0') {
+    std::vsnprintf(context->message, sizeof(context->message), format, arguments);
+  }
+  return 1;
+}
+
+extern "C" int TiffWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+struct TiffCloser {
+  void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+};
+struct OptionsFree {
+  void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+};
+
+struct TiffLayout {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint16_t samples = 1;
+  std::uint16_t bits = 1;
+  std::uint16_t photometric = PHOTOMETRIC_MINISBLACK;
+  std::uint16_t format = SAMPLEFORMAT_UINT;
+  std::uint16_t planar = PLANARCONFIG_CONTIG;
+};
+
+std::string Describe(const TiffLayout& layout) {
+  std::string kind = layout.format == SAMPLEFORMAT_IEEEFP ? "floating-point"
+                     : layout.format == SAMPLEFORMAT_INT  ? "signed"
+                                                          : "unsigned";
+  return std::to_string(layout.bits) + "-bit " + kind + " samples, " +
+         std::to_string(layout.samples) + " per pixel";
+}
+
+// Grey (with an optional extra channel, which the caller drops as alpha) read exactly, 8 or 16
+// bits, from strips or tiles.
+cv::Mat ReadGrey(TIFF* tiff, const TiffLayout& layout, const TiffContext& context,
+                 const std::filesystem::path& source) {
+  const int depth = layout.bits == 16 ? CV_16U : CV_8U;
+  const int channels = layout.samples;
+  cv::Mat pixels(static_cast<int>(layout.height), static_cast<int>(layout.width),
+                 CV_MAKETYPE(depth, channels));
+  const std::size_t pixelBytes = pixels.elemSize();
+  const auto failed = [&] {
+    return WorkError(source, std::string("cannot decode the TIFF image: ") +
+                                 (context.message[0] ? context.message : "damaged image data"));
+  };
+  if (TIFFIsTiled(tiff)) {
+    std::uint32_t tileWidth = 0, tileHeight = 0;
+    TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight);
+    const tmsize_t tileSize = TIFFTileSize(tiff);
+    if (tileWidth == 0 || tileHeight == 0 || tileSize <= 0 ||
+        static_cast<std::uint64_t>(tileSize) < std::uint64_t{tileWidth} * tileHeight * pixelBytes) {
+      throw failed();
+    }
+    std::vector<unsigned char> tile(static_cast<std::size_t>(tileSize));
+    for (std::uint32_t y = 0; y < layout.height; y += tileHeight) {
+      for (std::uint32_t x = 0; x < layout.width; x += tileWidth) {
+        if (TIFFReadTile(tiff, tile.data(), x, y, 0, 0) < 0) throw failed();
+        const std::uint32_t rows = std::min(tileHeight, layout.height - y);
+        const std::uint32_t columns = std::min(tileWidth, layout.width - x);
+        for (std::uint32_t row = 0; row < rows; ++row) {
+          std::memcpy(pixels.ptr(static_cast<int>(y + row)) + x * pixelBytes,
+                      tile.data() + std::size_t{row} * tileWidth * pixelBytes,
+                      columns * pixelBytes);
+        }
+      }
+    }
+  } else {
+    std::uint32_t rowsPerStrip = layout.height;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::max<std::uint32_t>(1, std::min(rowsPerStrip, layout.height));
+    const std::size_t rowBytes = layout.width * pixelBytes;
+    std::vector<unsigned char> strip(rowBytes * rowsPerStrip);
+    for (std::uint32_t y = 0; y < layout.height; y += rowsPerStrip) {
+      const std::uint32_t rows = std::min(rowsPerStrip, layout.height - y);
+      const tmsize_t got = TIFFReadEncodedStrip(tiff, TIFFComputeStrip(tiff, y, 0), strip.data(),
+                                                static_cast<tmsize_t>(rowBytes * rows));
+      if (got < static_cast<tmsize_t>(rowBytes * rows)) throw failed();
+      for (std::uint32_t row = 0; row < rows; ++row) {
+        std::memcpy(pixels.ptr(static_cast<int>(y + row)), strip.data() + row * rowBytes, rowBytes);
+      }
+    }
+  }
+  if (layout.photometric == PHOTOMETRIC_MINISWHITE) {
+    cv::Mat grey;
+    cv::extractChannel(pixels, grey, 0);
+    grey = (layout.bits == 16 ? 65535.0 : 255.0) - grey;
+    cv::insertChannel(grey, pixels, 0);
+  }
+  return pixels;
+}
+
+// Any 8-bit layout libtiff can turn into RGBA, as blue-green-red-alpha.
+cv::Mat ReadRgba(TIFF* tiff, const TiffLayout& layout, const TiffContext& context,
+                 const std::filesystem::path& source) {
+  cv::Mat rgba(static_cast<int>(layout.height), static_cast<int>(layout.width), CV_8UC4);
+  // libtiff packs each pixel as 0xAABBGGRR, which in memory on a little-endian machine is R, G, B,
+  // A; it asks for a raster of exactly width x height words.
+  if (!TIFFReadRGBAImageOriented(tiff, layout.width, layout.height,
+                                 reinterpret_cast<std::uint32_t*>(rgba.data), ORIENTATION_TOPLEFT,
+                                 0)) {
+    throw WorkError(source, std::string("cannot decode the TIFF image: ") +
+                                (context.message[0] ? context.message : "damaged image data"));
+  }
+  cv::Mat bgra;
+  cv::cvtColor(rgba, bgra, cv::COLOR_RGBA2BGRA);
+  return bgra;
+}
+
+}  // namespace
+
+bool IsTiff(const std::string& bytes) {
+  return bytes.size() >= 4 &&
+         (bytes.compare(0, 4, "II*\0", 4) == 0 || bytes.compare(0, 4, "MM\0*", 4) == 0 ||
+          bytes.compare(0, 4, "II+\0", 4) == 0 || bytes.compare(0, 4, "MM\0+", 4) == 0);
+}
+
+DecodedPixels DecodeTiff(const std::string& bytes, const std::filesystem::path& source) {
+  TiffContext context;
+  context.data = bytes.data();
+  context.size = bytes.size();
+  std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+  if (!options) throw std::bad_alloc();
+  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), TiffError, &context);
+  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), TiffWarning, &context);
+  // "m": no memory mapping, the data is in memory already.
+  std::unique_ptr<TIFF, TiffCloser> tiff(
+      TIFFClientOpenExt(source.string().c_str(), "rm", &context, TiffRead, TiffWrite, TiffSeek,
+                        TiffClose, TiffSize, TiffMap, TiffUnmap, options.get()));
+  const auto failed = [&] {
+    return WorkError(source, std::string("cannot decode the TIFF image: ") +
+                                 (context.message[0] ? context.message : "damaged file"));
+  };
+  if (!tiff) throw failed();
+  const tdir_t pages = TIFFNumberOfDirectories(tiff.get());
+  if (pages > 1) {
+    throw WorkError(source, "the TIFF file holds " + std::to_string(pages) +
+                                " pages; smartseg reads single-page images (save the page to "
+                                "use as a file of its own)");
+  }
+  TiffLayout layout;
+  if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &layout.width) ||
+      !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &layout.height)) {
+    throw WorkError(source, "cannot decode the TIFF image: its size is missing");
+  }
+  TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &layout.samples);
+  TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &layout.bits);
+  TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLEFORMAT, &layout.format);
+  TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_PLANARCONFIG, &layout.planar);
+  if (!TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &layout.photometric)) {
+    layout.photometric = layout.samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+  }
+  CheckImageSize(layout.width, layout.height, source);
+
+  const bool grey =
+      layout.photometric == PHOTOMETRIC_MINISBLACK || layout.photometric == PHOTOMETRIC_MINISWHITE;
+  const bool palette = layout.photometric == PHOTOMETRIC_PALETTE;
+  const bool supported =
+      layout.format == SAMPLEFORMAT_UINT &&
+      (layout.bits == 8 || (layout.bits < 8 && (grey || palette)) || (layout.bits == 16 && grey));
+  if (!supported) {
+    throw WorkError(source,
+                    "unsupported pixels: expected 8-bit or 16-bit grey or 8-bit colour, "
+                    "found " +
+                        Describe(layout));
+  }
+  DecodedPixels decoded;
+  decoded.fromPalette = palette;
+  if (grey && (layout.bits == 8 || layout.bits == 16) && layout.samples <= 2 &&
+      (layout.samples == 1 || layout.planar == PLANARCONFIG_CONTIG)) {
+    decoded.pixels = ReadGrey(tiff.get(), layout, context, source);
+    return decoded;
+  }
+  char reason[1024] = {};
+  if (!TIFFRGBAImageOK(tiff.get(), reason)) {
+    throw WorkError(source, std::string("unsupported TIFF image: ") + reason);
+  }
+  cv::Mat bgra = ReadRgba(tiff.get(), layout, context, source);
+  if (grey) {
+    // Bilevel and other grey layouts come back as equal red, green and blue.
+    cv::Mat channels[4];
+    cv::split(bgra, channels);
+    cv::merge(std::vector<cv::Mat>{channels[0], channels[3]}, decoded.pixels);
+  } else {
+    decoded.pixels = bgra;
+  }
+  return decoded;
+}
+
+}  // namespace Smartseg::detail
