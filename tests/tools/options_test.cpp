@@ -98,7 +98,8 @@ const std::vector<UsageCase> kUsage = {
      "--label-names: label name 2 ('r\\xe9d') holds control characters or is not UTF-8 text"},
     {"MisspelledCommand",
      {"trian", "--model", "m.model", "b.json"},
-     "unknown command 'trian'; expected one of train, segment, info, demo (see smartseg --help)"},
+     "unknown command 'trian'; expected one of train, segment, info, demo, serve (see smartseg "
+     "--help)"},
     {"EmptyModelName", {"train", "--model", "", "b.json"}, "--model: the model file name is empty"},
     {"ModelInAMissingFolder",
      {"train", "--model", "nofolder/m.model", "b.json"},

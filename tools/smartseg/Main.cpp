@@ -13,6 +13,7 @@
 #include "tools/smartseg/FileSet.h"
 #include "tools/smartseg/ImageFiles.h"
 #include "tools/smartseg/PrintableText.h"
+#include "tools/smartseg/serve/ServeCommand.h"
 
 namespace {
 
@@ -125,6 +126,8 @@ int Run(int argc, char** argv) {
       ->type_name("DIR");
   AddThreads(*demo, line.demoThreads);
   demo->add_flag("--quiet", line.demo.quiet, "No progress on stderr");
+  ServeOptions serveOptions;
+  CLI::App* serve = AddServeCommand(app, serveOptions);
 
   try {
     CheckCommandWord(app, argc, argv);
@@ -156,6 +159,7 @@ int Run(int argc, char** argv) {
     return RunSegment(line.segment);
   }
   if (*info) return RunInfo(line.infoModel);
+  if (*serve) return RunServe(serveOptions);
   if (!line.demoOut.empty()) line.demo.out = line.demoOut;
   line.demo.threads = threadsOf(*demo, line.demoThreads);
   return RunDemo(line.demo);
