@@ -102,7 +102,7 @@ TEST(Event, SlotsRunOnTheRaisingThreadAndConcurrentRaisesDeliverEveryCall) {
   EXPECT_EQ(total.load(), 4000);
 }
 
-using CoreTest::Token;
+using Tamrix::Testing::CoreTests::Token;
 
 class Counter : public Tamrix::Vision::ChangedEventShareableBase {
  public:
@@ -126,7 +126,7 @@ TEST(ChangedEventShareableBase, OnChangedRaisesSynchronouslyAfterTheChangeWithTh
 
 TEST(ChangedEventShareableBase, SuspendCollectsFlagsAndTheOutermostResumeRaisesThemOnce) {
   auto counter = std::make_shared<Counter>(Token{});
-  CoreTest::FlagLog log(*counter);
+  Tamrix::Testing::CoreTests::FlagLog log(*counter);
   counter->SuspendChangedEvent();
   counter->ResumeAndRaiseChangedEvent();  // nothing changed: nothing raised
   counter->SuspendChangedEvent();

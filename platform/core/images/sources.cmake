@@ -1,8 +1,7 @@
 # Image sources of the core library, relative to platform/core.
 set(TAMRIX_CORE_IMAGE_SRCS
   images/ImageDetail.cpp
-  images/Image8Root.cpp
-  images/Image16Root.cpp
+  images/PixelRoot.cpp
   images/GreyImage.cpp
   images/Image24PlanarColor.cpp
   images/ImageRegistration.cpp
