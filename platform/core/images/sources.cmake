@@ -6,3 +6,15 @@ set(TAMRIX_CORE_IMAGE_SRCS
   images/Image24PlanarColor.cpp
   images/ImageRegistration.cpp
 )
+
+# Their public headers, relative to the repository root.
+set(TAMRIX_CORE_IMAGE_HDRS
+  interfaces/core/GreyImage.h
+  interfaces/core/Image16Grey.h
+  interfaces/core/Image16Root.h
+  interfaces/core/Image24PlanarColor.h
+  interfaces/core/Image8Grey.h
+  interfaces/core/Image8Root.h
+  interfaces/core/ImageInterfaces.h
+  interfaces/core/PixelRoot.h
+)
