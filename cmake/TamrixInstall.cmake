@@ -4,11 +4,14 @@
 #
 # Everything goes to lib/, bin/ and include/ under the prefix, never to a multiarch folder: the
 # operator finds its helper module beside the system-support library, and smartseg finds the
-# libraries through its run path $ORIGIN/../lib.
+# libraries through its run path $ORIGIN/../lib. The headers keep their paths from the repository
+# root (interfaces/..., vision/...) inside a folder of their own, so that /usr/include gains one
+# entry and not a generic "interfaces" folder.
 include(CMakePackageConfigHelpers)
 
 set(TAMRIX_PACKAGE TamrixVisionSmartSegmenter)
 set(TAMRIX_INSTALL_CMAKEDIR lib/cmake/${TAMRIX_PACKAGE})
+set(TAMRIX_INSTALL_INCLUDEDIR include/${TAMRIX_PACKAGE})
 
 # The names hosts see after the Tamrix:: namespace.
 set_target_properties(sys PROPERTIES EXPORT_NAME Sys)
@@ -23,7 +26,7 @@ install(TARGETS sys core smartcore engine SmartSegmenter helper smartseg
   LIBRARY DESTINATION lib
   ARCHIVE DESTINATION lib
   RUNTIME DESTINATION bin
-  FILE_SET HEADERS DESTINATION include)
+  FILE_SET HEADERS DESTINATION ${TAMRIX_INSTALL_INCLUDEDIR})
 install(EXPORT ${TAMRIX_PACKAGE}Targets
   NAMESPACE Tamrix::
   DESTINATION ${TAMRIX_INSTALL_CMAKEDIR})

@@ -11,11 +11,12 @@ endforeach()
 
 # The installation holds the public headers alone: nothing of platform/, and of the operator's
 # folder only what its build file declares public.
-if(NOT EXISTS ${PREFIX}/include/vision/SmartSegmenter/SmartSegmenterOperator)
-  message(FATAL_ERROR "${PREFIX} holds no operator header")
+set(headers ${PREFIX}/include/TamrixVisionSmartSegmenter)
+if(NOT EXISTS ${headers}/vision/SmartSegmenter/SmartSegmenterOperator)
+  message(FATAL_ERROR "${headers} holds no operator header")
 endif()
-if(EXISTS ${PREFIX}/include/platform OR EXISTS ${PREFIX}/include/vision/SmartSegmenter/OperatorBinding.h)
-  message(FATAL_ERROR "${PREFIX}/include holds private headers")
+if(EXISTS ${headers}/platform OR EXISTS ${headers}/vision/SmartSegmenter/OperatorBinding.h)
+  message(FATAL_ERROR "${headers} holds private headers")
 endif()
 
 file(REMOVE_RECURSE ${WORK})
