@@ -53,10 +53,8 @@ class Event {
 
   // Raises the event. Exceptions thrown by a slot propagate to the raiser and stop the raise.
   void operator()(Args... args) const { signal_(std::forward<Args>(args)...); }
-  void Raise(Args... args) const { signal_(std::forward<Args>(args)...); }
 
   std::size_t SlotCount() const { return signal_.num_slots(); }
-  void DisconnectAll() { signal_.disconnect_all_slots(); }
 
  private:
   Signal signal_;

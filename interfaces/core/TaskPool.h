@@ -22,7 +22,12 @@ class TaskPool {
   // The process-wide pool used by vision tools.
   static TaskPool& Shared();
 
-  TaskPool() = default;
+  // Starts a detached thread that runs `loop`, or throws (std::system_error) when the system has
+  // no thread to give. The default starts a std::thread; tests pass one that fails on demand.
+  using ThreadStarter = std::function<void(std::function<void()> loop)>;
+
+  TaskPool();
+  explicit TaskPool(ThreadStarter startThread);
   TaskPool(const TaskPool&) = delete;
   TaskPool& operator=(const TaskPool&) = delete;
   // Waits for running tasks, then ends every thread.
@@ -47,6 +52,7 @@ class TaskPool {
   void Submit(std::function<void()> job);
   void WorkerLoop();
 
+  ThreadStarter startThread_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable allEnded_;

@@ -36,7 +36,6 @@ class Vect2 : public ShareableBase {
   double Y() const { return y_; }
   void setX(double x) { x_ = x; }
   void setY(double y) { y_ = y; }
-  Point2D ToPoint() const { return Point2D{x_, y_}; }
 
  private:
   Vect2() = default;

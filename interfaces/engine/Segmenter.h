@@ -48,6 +48,7 @@ class Segmenter : public ChangedEventShareableBase {
   friend class SmartSegmenterOperator;
   friend class cereal::access;
   friend struct SegmenterTestAccess;
+  friend struct FakeSegmenterAccess;
 
   Segmenter();
 

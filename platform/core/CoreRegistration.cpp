@@ -2,24 +2,25 @@
 // library that defines them, so that every library of the process finds them in force.
 #include <rttr/registration>
 
+#include "interfaces/core/ArchiveNames.h"
 #include "interfaces/core/ChangedEventShareableBase.h"
 #include "interfaces/core/Exceptions.h"
 #include "interfaces/core/Meta.h"
 #include "interfaces/core/ObjectBase.h"
 
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::ShareableBase, "Tamrix::Vision::ShareableBase")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::ChangedEventShareableBase,
-                               "Tamrix::Vision::ChangedEventShareableBase")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::ObjectBase, "Tamrix::Vision::ObjectBase")
+TAMRIX_ARCHIVE_TYPE(ShareableBase, "Tamrix::Vision::ShareableBase")
+TAMRIX_ARCHIVE_TYPE(ChangedEventShareableBase, "Tamrix::Vision::ChangedEventShareableBase")
+TAMRIX_ARCHIVE_TYPE(ObjectBase, "Tamrix::Vision::ObjectBase")
 
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vorn::IObject, Tamrix::Vision::ShareableBase)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vorn::IObject, Tamrix::Vision::ObjectBase)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vorn::IObject, Tamrix::Vision::IChangedEvent)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::ShareableBase,
-                                     Tamrix::Vision::ChangedEventShareableBase)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IChangedEvent,
-                                     Tamrix::Vision::ChangedEventShareableBase)
+TAMRIX_ARCHIVE_RELATION(IObject, ShareableBase)
+TAMRIX_ARCHIVE_RELATION(IObject, ObjectBase)
+TAMRIX_ARCHIVE_RELATION(IObject, IChangedEvent)
+TAMRIX_ARCHIVE_RELATION(ShareableBase, ChangedEventShareableBase)
+TAMRIX_ARCHIVE_RELATION(IChangedEvent, ChangedEventShareableBase)
 
+// RTTR registers a class when the temporary registration object is destroyed, at the end of
+// each statement: these are no unused objects.
+// NOLINTBEGIN(bugprone-unused-raii)
 RTTR_REGISTRATION {
   using namespace Tamrix::Vision;
   using Tamrix::Vorn::IObject;
@@ -44,3 +45,4 @@ RTTR_REGISTRATION {
   rttr::registration::class_<Meta::MethodMeta>("Tamrix::Vision::Meta::MethodMeta");
   rttr::registration::class_<Meta::FakePropertyMeta>("Tamrix::Vision::Meta::FakePropertyMeta");
 }
+// NOLINTEND(bugprone-unused-raii)

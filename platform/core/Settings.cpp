@@ -5,6 +5,7 @@
 
 #include "interfaces/core/CollectionDetail.h"
 #include "interfaces/core/Exceptions.h"
+#include "interfaces/sys/Utf8.h"
 
 namespace Tamrix::Vision {
 namespace {
@@ -57,28 +58,7 @@ void CheckIndex(const char* operation, long long index, long long count, bool in
 namespace UtilityZel::detail {
 
 std::string ZelUtils::StringFromZelString(const std::wstring& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (wchar_t wide : text) {
-    auto code = static_cast<std::uint32_t>(wide);
-    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return out;
+  return sysUtf8FromWide(text);
 }
 
 std::wstring ZelUtils::ZelStringFromString(const std::string& text) {

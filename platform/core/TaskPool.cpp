@@ -7,7 +7,13 @@ namespace Tamrix::Vision {
 namespace {
 // How long a pool thread waits for new work before it ends.
 constexpr std::chrono::seconds kIdleLifetime{20};
+
+void StartDetachedThread(std::function<void()> loop) { std::thread(std::move(loop)).detach(); }
 }  // namespace
+
+TaskPool::TaskPool() : TaskPool(StartDetachedThread) {}
+
+TaskPool::TaskPool(ThreadStarter startThread) : startThread_(std::move(startThread)) {}
 
 TaskPool& TaskPool::Shared() {
   // Never destroyed: tasks may still be finishing while static objects of the process go away.
@@ -40,12 +46,13 @@ void TaskPool::Submit(std::function<void()> job) {
     wake_.notify_one();
     return;
   }
+  // The thread starts under the lock: until it is released nobody else can queue a job or take
+  // one, so on failure the job at the back is still ours to withdraw. The new thread only blocks
+  // on the mutex for a moment.
   ++threads_;
-  lock.unlock();
   try {
-    std::thread(&TaskPool::WorkerLoop, this).detach();
+    startThread_([this] { WorkerLoop(); });
   } catch (...) {
-    lock.lock();
     --threads_;
     jobs_.pop_back();
     throw;

@@ -6,6 +6,7 @@
 #include <rttr/registration>
 
 #include "interfaces/core/Settings.h"
+#include "interfaces/smartcore/ArchiveNames.h"
 #include "interfaces/smartcore/ISmartSegmenter.h"
 #include "interfaces/smartcore/ISmartSegmenterResult.h"
 #include "interfaces/smartcore/ISmartTrainDatabaseVerifier.h"
@@ -18,74 +19,38 @@
 #include "interfaces/smartcore/SmartTrainDataCollection.h"
 #include "interfaces/smartcore/SmartTrainDataDatabase.h"
 
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::SmartCore::SmartLabel,
-                               "Tamrix::Vision::SmartCore::SmartLabel")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::SmartCore::SmartLabelCollection,
-                               "Tamrix::Vision::SmartCore::SmartLabelCollection")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::SmartCore::SmartLabelToShapeAssignment,
-                               "Tamrix::Vision::SmartCore::SmartLabelToShapeAssignment")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::SmartCore::SmartLabelToShapeAssignmentCollection,
-                               "Tamrix::Vision::SmartCore::SmartLabelToShapeAssignmentCollection")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::SmartCore::SmartSegmenterResults,
-                               "Tamrix::Vision::SmartCore::SmartSegmenterResults")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::SmartCore::SmartTrainData,
-                               "Tamrix::Vision::SmartCore::SmartTrainData")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::SmartCore::SmartTrainDataCollection,
-                               "Tamrix::Vision::SmartCore::SmartTrainDataCollection")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::SmartCore::SmartTrainDataDatabase,
-                               "Tamrix::Vision::SmartCore::SmartTrainDataDatabase")
+TAMRIX_ARCHIVE_TYPE(SmartLabel, "Tamrix::Vision::SmartCore::SmartLabel")
+TAMRIX_ARCHIVE_TYPE(SmartLabelCollection, "Tamrix::Vision::SmartCore::SmartLabelCollection")
+TAMRIX_ARCHIVE_TYPE(SmartLabelToShapeAssignment,
+                    "Tamrix::Vision::SmartCore::SmartLabelToShapeAssignment")
+TAMRIX_ARCHIVE_TYPE(SmartLabelToShapeAssignmentCollection,
+                    "Tamrix::Vision::SmartCore::SmartLabelToShapeAssignmentCollection")
+TAMRIX_ARCHIVE_TYPE(SmartSegmenterResults, "Tamrix::Vision::SmartCore::SmartSegmenterResults")
+TAMRIX_ARCHIVE_TYPE(SmartTrainData, "Tamrix::Vision::SmartCore::SmartTrainData")
+TAMRIX_ARCHIVE_TYPE(SmartTrainDataCollection, "Tamrix::Vision::SmartCore::SmartTrainDataCollection")
+TAMRIX_ARCHIVE_TYPE(SmartTrainDataDatabase, "Tamrix::Vision::SmartCore::SmartTrainDataDatabase")
 
 // Direct base -> derived relations of the training-data types.
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::ChangedEventShareableBase,
-                                     Tamrix::Vision::SmartCore::SmartTrainDataDatabase)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::ChangedEventShareableBase,
-                                     Tamrix::Vision::SmartCore::SmartTrainData)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(
-    Tamrix::Vision::Implementation::ReadOnlyCollectionBase<
-        std::shared_ptr<Tamrix::Vision::SmartCore::SmartTrainData>>,
-    Tamrix::Vision::SmartCore::SmartTrainDataCollection)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::ChangedEventShareableBase,
-                                     Tamrix::Vision::SmartCore::SmartLabel)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::SmartCore::ISmartLabel,
-                                     Tamrix::Vision::SmartCore::SmartLabel)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::Implementation::CollectionBase<
-                                         std::shared_ptr<Tamrix::Vision::SmartCore::SmartLabel>>,
-                                     Tamrix::Vision::SmartCore::SmartLabelCollection)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::ChangedEventShareableBase,
-                                     Tamrix::Vision::SmartCore::SmartLabelToShapeAssignment)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(
-    Tamrix::Vision::Implementation::CollectionBase<
-        std::shared_ptr<Tamrix::Vision::SmartCore::SmartLabelToShapeAssignment>>,
-    Tamrix::Vision::SmartCore::SmartLabelToShapeAssignmentCollection)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(
-    Tamrix::Vision::Implementation::ReadOnlyCollectionBase<
-        std::shared_ptr<Tamrix::Vision::SmartCore::ISmartSegmenterResult>>,
-    Tamrix::Vision::SmartCore::SmartSegmenterResults)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IChangedEvent,
-                                     Tamrix::Vision::SmartCore::ISmartSegmenter)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IChangedEvent,
-                                     Tamrix::Vision::SmartCore::ISmartLabel)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vorn::IObject,
-                                     Tamrix::Vision::SmartCore::ISmartSegmenterResult)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vorn::IObject,
-                                     Tamrix::Vision::SmartCore::ISmartTrainDatabaseVerifier)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, SmartTrainDataDatabase)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, SmartTrainData)
+TAMRIX_ARCHIVE_RELATION(TrainDataReadOnlyBase, SmartTrainDataCollection)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, SmartLabel)
+TAMRIX_ARCHIVE_RELATION(ISmartLabel, SmartLabel)
+TAMRIX_ARCHIVE_RELATION(LabelCollectionBase, SmartLabelCollection)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, SmartLabelToShapeAssignment)
+TAMRIX_ARCHIVE_RELATION(AssignmentCollectionBase, SmartLabelToShapeAssignmentCollection)
+TAMRIX_ARCHIVE_RELATION(ResultReadOnlyBase, SmartSegmenterResults)
+TAMRIX_ARCHIVE_RELATION(IChangedEvent, ISmartSegmenter)
+TAMRIX_ARCHIVE_RELATION(IChangedEvent, ISmartLabel)
+TAMRIX_ARCHIVE_RELATION(IObject, ISmartSegmenterResult)
+TAMRIX_ARCHIVE_RELATION(IObject, ISmartTrainDatabaseVerifier)
 
 // The collection templates reach the object framework through their own bases, so that a
 // collection can be archived through any framework base as well.
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::ChangedEventShareableBase,
-                                     Tamrix::Vision::Implementation::CollectionBase<
-                                         std::shared_ptr<Tamrix::Vision::SmartCore::SmartLabel>>)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(
-    Tamrix::Vision::ChangedEventShareableBase,
-    Tamrix::Vision::Implementation::CollectionBase<
-        std::shared_ptr<Tamrix::Vision::SmartCore::SmartLabelToShapeAssignment>>)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(
-    Tamrix::Vision::ShareableBase, Tamrix::Vision::Implementation::ReadOnlyCollectionBase<
-                                       std::shared_ptr<Tamrix::Vision::SmartCore::SmartTrainData>>)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(
-    Tamrix::Vision::ShareableBase,
-    Tamrix::Vision::Implementation::ReadOnlyCollectionBase<
-        std::shared_ptr<Tamrix::Vision::SmartCore::ISmartSegmenterResult>>)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, LabelCollectionBase)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, AssignmentCollectionBase)
+TAMRIX_ARCHIVE_RELATION(ShareableBase, TrainDataReadOnlyBase)
+TAMRIX_ARCHIVE_RELATION(ShareableBase, ResultReadOnlyBase)
 
 namespace {
 
@@ -121,6 +86,9 @@ std::shared_ptr<SmartTrainDataDatabase> CreateDatabase() {
 
 }  // namespace
 
+// RTTR registers a class when the temporary registration object is destroyed, at the end of
+// each statement: these are no unused objects.
+// NOLINTBEGIN(bugprone-unused-raii)
 RTTR_REGISTRATION {
   using rttr::metadata;
   using rttr::registration;
@@ -245,3 +213,4 @@ RTTR_REGISTRATION {
       .property_readonly("Labels", &ISmartSegmenter::Labels)
       .property_readonly("IsDirty", &ISmartSegmenter::IsDirty);
 }
+// NOLINTEND(bugprone-unused-raii)

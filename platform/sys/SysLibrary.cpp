@@ -7,6 +7,8 @@
 #include <mutex>
 #include <vector>
 
+#include "interfaces/sys/Utf8.h"
+
 namespace {
 
 // The loader's error text is per thread in glibc, but dlopen/dlerror pairs are also kept under
@@ -37,33 +39,6 @@ thread_local std::string lastError;
 long Fail(long status, std::string message) {
   lastError = std::move(message);
   return status;
-}
-
-void AppendUtf8(std::string& out, char32_t code) {
-  if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// File names reach the loader as UTF-8; wchar_t holds UTF-32 here.
-std::string ToUtf8(const std::wstring& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (wchar_t c : text) AppendUtf8(out, static_cast<char32_t>(c));
-  return out;
 }
 
 bool EndsWithDll(const std::string& name) {
@@ -111,7 +86,7 @@ long Open(const std::string& target, const std::string& requested, SysLibraryHan
 }  // namespace
 
 long sysLoadLibrary(const std::wstring& fileName, SysLibraryHandle* handle) {
-  const std::string requested = ToUtf8(fileName);
+  const std::string requested = sysUtf8FromWide(fileName);
   if (handle == nullptr) {
     return Fail(kSysInvalidArgument, "sysLoadLibrary: expected the address of a handle for '" +
                                          requested + "', found a null pointer");
@@ -129,7 +104,7 @@ long sysLoadLibrary(const std::wstring& fileName, SysLibraryHandle* handle) {
   SysSearchMode mode = SysSearchMode::SearchFirst;
   {
     std::lock_guard<std::mutex> searchGuard(SearchDirectoryLock());
-    search = ToUtf8(SearchDirectory());
+    search = sysUtf8FromWide(SearchDirectory());
     mode = SearchMode();
   }
   if (!search.empty()) directories.push_back(search);

@@ -13,7 +13,7 @@
 #include "interfaces/core/IChangedEvent.h"
 #include "tests/support/MessageOf.h"
 
-namespace CoreTest {
+namespace Tamrix::Testing::CoreTests {
 
 using Token = Tamrix::Vorn::IObject::ObjectCreateAccessToken;
 
@@ -82,4 +82,4 @@ class FlagLog {
   Tamrix::Vorn::Connection connection_;
 };
 
-}  // namespace CoreTest
+}  // namespace Tamrix::Testing::CoreTests

@@ -17,15 +17,19 @@
 #include "interfaces/core/ObjectArchive.h"
 #include "tests/core/TestSupport.h"
 #include "tests/support/ArchiveBytes.h"
+#include "tests/support/ArchiveRoundTrip.h"
 #include "tests/support/LargestAllocation.h"
 
 namespace {
 
 namespace Archiving = Tamrix::Vision::Archiving;
-using CoreTest::MessageOf;
+using Tamrix::Testing::CoreTests::MessageOf;
 using Input = cereal::PortableBinaryInputArchive;
 using Object = std::shared_ptr<Tamrix::Vorn::IObject>;
 using Tamrix::Testing::Bytes;
+using Tamrix::Testing::LoadArchive;
+using Tamrix::Testing::SaveArchive;
+using Tamrix::Testing::SaveArchiveWith;
 
 struct Apple {
   std::int32_t seeds = 7;
@@ -48,10 +52,6 @@ void With(const std::string& bytes, F read) {
   std::istringstream in(bytes);
   Input archive(in);
   read(archive);
-}
-template <typename... T>
-void Load(const std::string& bytes, T&... values) {
-  With(bytes, [&](Input& archive) { archive(values...); });
 }
 template <class T>
 void Read(Input& archive) {
@@ -104,17 +104,13 @@ TEST(CerealHardening, ContainersKeepCerealsLayoutInBothByteOrders) {
   const std::string text(100000, 'x');
   for (const auto order : {cereal::PortableBinaryOutputArchive::Options::LittleEndian(),
                            cereal::PortableBinaryOutputArchive::Options::BigEndian()}) {
-    std::ostringstream out;
-    {
-      cereal::PortableBinaryOutputArchive archive(out, order);
-      archive(numbers, flags, text);
-    }
+    const std::string bytes = SaveArchiveWith(order, numbers, flags, text);
     // Count, then the values, with no padding: 1 + (8 + 4n) + (8 + 3) + (8 + 100000).
-    EXPECT_EQ(out.str().size(), 1u + 8 + 4 * 70000 + 11 + 8 + 100000);
+    EXPECT_EQ(bytes.size(), 1u + 8 + 4 * 70000 + 11 + 8 + 100000);
     std::vector<std::int32_t> numbersBack;
     std::vector<bool> flagsBack;
     std::string textBack;
-    Load(out.str(), numbersBack, flagsBack, textBack);
+    LoadArchive(bytes, numbersBack, flagsBack, textBack);
     EXPECT_EQ(numbersBack, numbers);
     EXPECT_EQ(flagsBack, flags);
     EXPECT_EQ(textBack, text);
@@ -151,10 +147,10 @@ TEST(CerealHardening, BoolBytesOtherThanZeroAndOneAreRefused) {
                   : "Invalid bool value " + std::to_string(byte) + " in archive: expected 0 or 1";
     bool single = byte == 0, limited = byte == 0;
     std::vector<bool> several;
-    EXPECT_EQ(MessageOf<cereal::Exception>([&] { Load(Bytes().U8(1).U8(b).str(), single); }),
+    EXPECT_EQ(MessageOf<cereal::Exception>([&] { LoadArchive(Bytes().U8(1).U8(b).str(), single); }),
               error);
     EXPECT_EQ(MessageOf<cereal::Exception>(
-                  [&] { Load(Bytes().U8(1).U64(2).U8(0).U8(b).str(), several); }),
+                  [&] { LoadArchive(Bytes().U8(1).U64(2).U8(0).U8(b).str(), several); }),
               error);
     EXPECT_EQ(MessageOf<cereal::Exception>([&] {
                 With(Bytes().U8(1).U8(b).str(), [&](Input& a) { Archiving::LoadBool(a, limited); });
@@ -168,14 +164,9 @@ TEST(CerealHardening, BoolBytesOtherThanZeroAndOneAreRefused) {
 }
 
 TEST(CerealHardening, BackReferenceToTheSameTypeSharesTheObject) {
-  std::ostringstream out;
-  {
-    cereal::PortableBinaryOutputArchive archive(out);
-    auto apple = std::make_shared<Apple>();
-    archive(apple, apple);
-  }
+  const auto apple = std::make_shared<Apple>();
   std::shared_ptr<Apple> first, second;
-  Load(out.str(), first, second);
+  LoadArchive(SaveArchive(apple, apple), first, second);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first, second);
   EXPECT_EQ(first->seeds, 7);
@@ -186,7 +177,7 @@ TEST(CerealHardening, BackReferencesToAnotherTypeReservedOrUnknownIdsAreRefused)
   std::shared_ptr<Pear> pear;
   // Object 1 is an Apple; the second pointer refers back to it but is read as a Pear.
   std::string error = MessageOf<cereal::Exception>(
-      [&] { Load(Bytes().U8(1).U32(0x80000001).U32(7).U32(1).str(), apple, pear); });
+      [&] { LoadArchive(Bytes().U8(1).U32(0x80000001).U32(7).U32(1).str(), apple, pear); });
   EXPECT_NE(error.find("Shared pointer id 1 refers to an object of type"), std::string::npos)
       << error;
   EXPECT_NE(error.find("Apple, read as"), std::string::npos) << error;
@@ -199,17 +190,17 @@ TEST(CerealHardening, BackReferencesToAnotherTypeReservedOrUnknownIdsAreRefused)
   polymorphic.U32(0x80000001).U32(1).U32(1);
   polymorphic.U32(0x80000002).Text("Tamrix::Vision::Image8Grey").U32(1);
   Object first, second;
-  error = MessageOf<cereal::Exception>([&] { Load(polymorphic.str(), first, second); });
+  error = MessageOf<cereal::Exception>([&] { LoadArchive(polymorphic.str(), first, second); });
   EXPECT_NE(error.find("refers to an object of type Tamrix::Vision::ChangedEventShareableBase, "
                        "read as Tamrix::Vision::GreyImage<unsigned char>"),
             std::string::npos)
       << error;
   for (const std::uint32_t id : {0x40000001u, 0xc0000001u}) {
-    EXPECT_EQ(
-        MessageOf<cereal::Exception>([&] { Load(Bytes().U8(1).U32(id).U32(7).str(), apple); }),
-        "Invalid shared pointer id 1073741825 in archive");
+    EXPECT_EQ(MessageOf<cereal::Exception>(
+                  [&] { LoadArchive(Bytes().U8(1).U32(id).U32(7).str(), apple); }),
+              "Invalid shared pointer id 1073741825 in archive");
   }
-  error = MessageOf<cereal::Exception>([&] { Load(Bytes().U8(1).U32(3).str(), apple); });
+  error = MessageOf<cereal::Exception>([&] { LoadArchive(Bytes().U8(1).U32(3).str(), apple); });
   EXPECT_NE(error.find("Could not find id 3"), std::string::npos) << error;
 }
 
@@ -232,7 +223,8 @@ Object LoadObject(const std::string& bytes) {
 
 TEST(ObjectArchive, RecordLayoutAndRoundTripThroughIObjectKeepingTheDynamicType) {
   std::shared_ptr<Tamrix::Vorn::IObject> object =
-      std::make_shared<Tamrix::Vision::ChangedEventShareableBase>(CoreTest::Token{});
+      std::make_shared<Tamrix::Vision::ChangedEventShareableBase>(
+          Tamrix::Testing::CoreTests::Token{});
   std::stringstream stream;
   Archiving::SaveObject(stream, object);
   EXPECT_EQ(stream.str(), BaseRecord(1));
@@ -263,8 +255,8 @@ TEST(ObjectArchive, NewerVersionsUnknownIdsAndTruncatedStreamsAreRefused) {
       cereal::Exception);
   const std::string full = BaseRecord(1);
   for (std::size_t cut = 1; cut < full.size(); ++cut) {
-    const std::string error =
-        CoreTest::MessageOf<cereal::Exception>([&] { LoadObject(full.substr(0, cut)); });
+    const std::string error = Tamrix::Testing::CoreTests::MessageOf<cereal::Exception>(
+        [&] { LoadObject(full.substr(0, cut)); });
     EXPECT_EQ(error.rfind("Failed to read ", 0), 0u) << cut << ": " << error;
   }
 }

@@ -13,7 +13,7 @@
 
 namespace {
 
-using CoreTest::Token;
+using Tamrix::Testing::CoreTests::Token;
 using Tamrix::Vision::Implementation::CollectionBase;
 using Tamrix::Vision::Implementation::ReadOnlyCollectionBase;
 
@@ -27,7 +27,7 @@ ItemPtr MakeItem(const std::string& name) { return std::make_shared<Item>(Item{n
 TEST(CollectionBase, EachChangeRaisesItsEventsBeforeAndAfter) {
   auto c = std::make_shared<CollectionBase<ItemPtr>>(Token{});
   std::vector<std::string> log;
-  CoreTest::RecordCollectionEvents(*c, log);
+  Tamrix::Testing::CoreTests::RecordCollectionEvents(*c, log);
   c->Add(MakeItem("a"));
   c->Insert(0, MakeItem("b"));
   c->Move(0, 1);
@@ -77,7 +77,7 @@ TEST(CollectionBase, BadIndicesThrowArgumentExceptionNamingIndexAndRangeWithoutC
   c->Add(MakeItem("a"));
   c->Add(MakeItem("b"));
   std::vector<std::string> log;
-  CoreTest::RecordCollectionEvents(*c, log);
+  Tamrix::Testing::CoreTests::RecordCollectionEvents(*c, log);
   const std::vector<std::pair<std::function<void()>, const char*>> cases = {
       {[&] { c->Item(2); }, "CollectionBase::Item: index 2 is outside [0, 2)"},
       {[&] { c->Item(-1); }, "CollectionBase::Item: index -1 is outside [0, 2)"},
@@ -86,7 +86,8 @@ TEST(CollectionBase, BadIndicesThrowArgumentExceptionNamingIndexAndRangeWithoutC
       {[&] { c->Move(0, 5); }, "CollectionBase::Move: index 5 is outside [0, 2)"},
       {[&] { c->Replace(7, MakeItem("x")); }, "CollectionBase::Replace: index 7 is outside [0, 2)"},
   };
-  for (const auto& [call, message] : cases) CoreTest::ExpectThrowWith(call, message);
+  for (const auto& [call, message] : cases)
+    Tamrix::Testing::CoreTests::ExpectThrowWith(call, message);
   EXPECT_EQ(c->Count(), 2);
   EXPECT_TRUE(log.empty());
 }
@@ -99,8 +100,8 @@ TEST(ReadOnlyCollectionBase, ReadsInOrderAndFindsObjectsByIdentityAndValuesByVal
   EXPECT_EQ(c->IndexOf(b), 1);
   EXPECT_EQ(c->IndexOf(MakeItem("b")), -1);
   EXPECT_EQ(c->Item(0), a);
-  CoreTest::ExpectThrowWith([&] { c->Item(2); },
-                            "ReadOnlyCollectionBase::Item: index 2 is outside [0, 2)");
+  Tamrix::Testing::CoreTests::ExpectThrowWith(
+      [&] { c->Item(2); }, "ReadOnlyCollectionBase::Item: index 2 is outside [0, 2)");
   ReadOnlyCollectionBase<double> values(Token{}, std::vector<double>{1.5, 2.5});
   EXPECT_EQ(values.IndexOf(2.5), 1);
   EXPECT_TRUE(values.Contains(1.5));

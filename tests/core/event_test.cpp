@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/core/TestSupport.h"
+#include "tests/support/Deadline.h"
 
 namespace {
 
@@ -86,23 +87,26 @@ TEST(Event, SlotsRunOnTheRaisingThreadAndConcurrentRaisesDeliverEveryCall) {
     total += v;
     if (v == 0) slotThread = std::this_thread::get_id();
   });
-  std::thread([&] {
-    raiser = std::this_thread::get_id();
-    event(0);
-  }).join();
+  {
+    Tamrix::Testing::Threads one;
+    one.Start([&] {
+      raiser = std::this_thread::get_id();
+      event(0);
+    });
+  }
   EXPECT_EQ(slotThread, raiser);
   EXPECT_NE(slotThread, std::this_thread::get_id());
-  std::vector<std::thread> threads;
+  Tamrix::Testing::Threads threads;
   for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&] {
+    threads.Start([&] {
       for (int i = 0; i < 1000; ++i) event(1);
     });
   }
-  for (auto& t : threads) t.join();
+  threads.Join();
   EXPECT_EQ(total.load(), 4000);
 }
 
-using CoreTest::Token;
+using Tamrix::Testing::CoreTests::Token;
 
 class Counter : public Tamrix::Vision::ChangedEventShareableBase {
  public:
@@ -126,7 +130,7 @@ TEST(ChangedEventShareableBase, OnChangedRaisesSynchronouslyAfterTheChangeWithTh
 
 TEST(ChangedEventShareableBase, SuspendCollectsFlagsAndTheOutermostResumeRaisesThemOnce) {
   auto counter = std::make_shared<Counter>(Token{});
-  CoreTest::FlagLog log(*counter);
+  Tamrix::Testing::CoreTests::FlagLog log(*counter);
   counter->SuspendChangedEvent();
   counter->ResumeAndRaiseChangedEvent();  // nothing changed: nothing raised
   counter->SuspendChangedEvent();

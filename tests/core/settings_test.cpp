@@ -28,7 +28,7 @@ TEST(VisionToolMultiThreading, DefaultsToEnabledWithHardwareConcurrencyAndKeepsA
 TEST(CheckSerializationVersionMismatch, RefusesOnlyNewerVersionsNamingClassAndBothVersions) {
   EXPECT_NO_THROW(CheckSerializationVersionMismatch(0, 1, "X::serialize()"));
   EXPECT_NO_THROW(CheckSerializationVersionMismatch(1, 1, "X::serialize()"));
-  CoreTest::ExpectVisionError(
+  Tamrix::Testing::CoreTests::ExpectVisionError(
       [] { CheckSerializationVersionMismatch(7, 1, "SmartSegmenterOperator::serialize()"); },
       VisionExceptionCodes::VersionMismatch,
       "SmartSegmenterOperator::serialize(): stored class version 7 is newer than the supported "

@@ -17,8 +17,9 @@
 
 namespace Tamrix::Vision::SmartSegmenter {
 
-// Reaches the private parts of Segmenter that the operator uses.
-struct SegmenterTestAccess {
+// Reaches the private parts of Segmenter that the operator uses. Named apart from the helper
+// tests' SegmenterTestAccess: two bodies under one name in one program would break the ODR.
+struct FakeSegmenterAccess {
   static void SetAccessAndParameters(Segmenter& segmenter,
                                      std::shared_ptr<ISmartSegmenterAccess> access) {
     segmenter.SetAccessAndParameters(std::move(access));
@@ -39,9 +40,9 @@ namespace EngineTests {
 
 using namespace Tamrix::Vision;
 using namespace Tamrix::Vision::SmartSegmenter;
-using Access = SegmenterTestAccess;
+using Access = FakeSegmenterAccess;
 const Tamrix::Vorn::IObject::ObjectCreateAccessToken kToken;
-using CoreTest::MessageOf;
+using Tamrix::Testing::MessageOf;
 
 inline std::shared_ptr<SmartCore::SmartLabel> MakeLabel(const std::string& name) {
   return std::make_shared<SmartCore::SmartLabel>(kToken, name);

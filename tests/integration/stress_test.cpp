@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,6 +24,7 @@
 #include "interfaces/smartcore/SmartLabel.h"
 #include "interfaces/smartcore/SmartTrainData.h"
 #include "interfaces/sys/SysLibrary.h"
+#include "tests/support/PseudoRandom.h"
 #include "vision/SmartSegmenter/SmartSegmenterOperator"
 
 namespace {
@@ -39,13 +42,12 @@ constexpr int kSize = 36;
 // kLabels horizontal bands, each with its own brightness and stripe period; `seed` varies noise.
 std::shared_ptr<Image8Grey> Bands(std::uint32_t seed) {
   auto image = std::make_shared<Image8Grey>(kToken, kSize, kSize);
-  std::uint32_t state = seed;
+  Tamrix::Testing::PseudoRandom noise(seed);
   for (int y = 0; y < kSize; ++y) {
     const int band = y * kLabels / kSize;
     for (int x = 0; x < kSize; ++x) {
-      state = state * 1664525u + 1013904223u;
-      const double value =
-          20.0 + 35.0 * band + 10.0 * std::sin(x / (1.0 + band)) + static_cast<double>(state >> 28);
+      const double value = 20.0 + 35.0 * band + 10.0 * std::sin(x / (1.0 + band)) +
+                           static_cast<double>(noise.Next() >> 28);
       image->MutableRow(y)[x] = static_cast<std::uint8_t>(std::lround(value));
     }
   }
@@ -130,7 +132,14 @@ TEST_F(Stress, ParallelHostsAndChangingWorkerSettingsGiveTheSingleThreadedResult
     });
   }
   // Meanwhile the host's worker settings keep changing between (and during) the runs.
+  // A host that never finishes is a deadlock: report it instead of waiting for ctest to give up.
+  // The hosts still use this frame, so the program cannot go on.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
   for (int step = 0; hostsRunning.load() > 0; ++step) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      std::fprintf(stderr, "%d host threads still running after 5 minutes\n", hostsRunning.load());
+      std::abort();
+    }
     VisionToolMultiThreading::setEnable(step % 4 != 3);
     VisionToolMultiThreading::setThreadCount(1 + step % 5);
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

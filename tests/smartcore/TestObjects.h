@@ -12,13 +12,13 @@
 #include "interfaces/smartcore/SmartTrainData.h"
 #include "tests/core/TestSupport.h"
 
-namespace SmartCoreTest {
+namespace Tamrix::Testing::SmartCoreTests {
 
-using CoreTest::ExpectThrowWith;
-using CoreTest::ExpectVisionError;
-using CoreTest::FlagLog;
-using CoreTest::MessageOf;
-using CoreTest::Token;
+using Tamrix::Testing::CoreTests::ExpectThrowWith;
+using Tamrix::Testing::CoreTests::ExpectVisionError;
+using Tamrix::Testing::CoreTests::FlagLog;
+using Tamrix::Testing::CoreTests::MessageOf;
+using Tamrix::Testing::CoreTests::Token;
 
 // A shape with fixed bounds; Edit() raises its changed event like a vertex edit would.
 class FakeShape : public Tamrix::Vision::ChangedEventShareableBase,
@@ -57,4 +57,4 @@ inline std::shared_ptr<Tamrix::Vision::SmartCore::SmartTrainData> MakeItem(bool 
                                                                      isTraining);
 }
 
-}  // namespace SmartCoreTest
+}  // namespace Tamrix::Testing::SmartCoreTests

@@ -12,11 +12,12 @@
 #include "interfaces/smartcore/SmartTrainDataDatabase.h"
 #include "tests/smartcore/TestObjects.h"
 #include "tests/support/ArchiveBytes.h"
+#include "tests/support/ArchiveRoundTrip.h"
 
 namespace {
 
 using namespace Tamrix::Vision::SmartCore;
-using namespace SmartCoreTest;
+using namespace Tamrix::Testing::SmartCoreTests;
 using Tamrix::Testing::Bytes;
 using Tamrix::Vision::Point2D;
 using Tamrix::Vision::Polygon;
@@ -32,12 +33,7 @@ std::shared_ptr<Polygon> MakePolygon(double x0, double y0, double x1, double y1)
 }
 
 std::string Save(const std::vector<std::shared_ptr<IObject>>& objects) {
-  std::ostringstream out;
-  {
-    cereal::PortableBinaryOutputArchive archive(out);
-    for (const auto& object : objects) archive(object);
-  }
-  return out.str();
+  return Tamrix::Testing::SaveArchiveOfEach(objects);
 }
 
 template <class T>
@@ -105,10 +101,8 @@ struct Loaded {
     second->AddAssignment(cat, MakePolygon(0, 0, 2, 2));
     original->Add(first);
     original->Add(second);
-    std::istringstream in(Save({saved, original}));
-    cereal::PortableBinaryInputArchive archive(in);
     std::shared_ptr<IObject> a, b;
-    archive(a, b);
+    Tamrix::Testing::LoadArchive(Save({saved, original}), a, b);
     labels = std::dynamic_pointer_cast<SmartLabelCollection>(a);
     database = std::dynamic_pointer_cast<SmartTrainDataDatabase>(b);
   }

@@ -12,7 +12,7 @@
 namespace {
 
 using namespace Tamrix::Vision::SmartCore;
-using namespace SmartCoreTest;
+using namespace Tamrix::Testing::SmartCoreTests;
 using Items = std::vector<std::shared_ptr<SmartTrainData>>;
 using Tamrix::Vision::VisionException;
 using Tamrix::Vision::VisionExceptionCodes;

@@ -12,7 +12,7 @@
 namespace {
 
 using namespace Tamrix::Vision::SmartCore;
-using namespace SmartCoreTest;
+using namespace Tamrix::Testing::SmartCoreTests;
 using Tamrix::Vision::IShape;
 
 TEST(SmartLabel, RenameRaisesSfNameAfterTheNewNameIsStoredAndOnlyOnChange) {
@@ -32,7 +32,7 @@ TEST(SmartLabelCollection, RemovedItemEventComesAfterTheLabelLeft) {
   labels->Add(a);
   labels->Add(MakeLabel("b"));
   std::vector<std::string> log;
-  CoreTest::RecordCollectionEvents(*labels, log);
+  Tamrix::Testing::CoreTests::RecordCollectionEvents(*labels, log);
   EXPECT_TRUE(labels->Remove(a));
   EXPECT_FALSE(labels->Remove(a));
   EXPECT_EQ(log, (std::vector<std::string>{"removing 0 a count=2", "removed 0 a count=1"}));

@@ -13,7 +13,7 @@
 namespace {
 
 using namespace Tamrix::Vision::SmartCore;
-using namespace SmartCoreTest;
+using namespace Tamrix::Testing::SmartCoreTests;
 
 rttr::type Type(const std::string& name) {
   return rttr::type::get_by_name("Tamrix::Vision::SmartCore::" + name);

@@ -22,7 +22,7 @@ struct SmartSegmenterResultsTestAccess {
 namespace {
 
 using namespace Tamrix::Vision::SmartCore;
-using namespace SmartCoreTest;
+using namespace Tamrix::Testing::SmartCoreTests;
 using Access = SmartSegmenterResultsTestAccess;
 
 static_assert(!std::is_constructible_v<SmartSegmenterResults,

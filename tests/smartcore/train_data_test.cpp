@@ -12,7 +12,7 @@
 namespace {
 
 using namespace Tamrix::Vision::SmartCore;
-using namespace SmartCoreTest;
+using namespace Tamrix::Testing::SmartCoreTests;
 
 std::shared_ptr<SmartLabelToShapeAssignment> MakeAssignment(const std::string& label) {
   return std::make_shared<SmartLabelToShapeAssignment>(Token{}, MakeLabel(label), MakeShape());

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "interfaces/sys/SysLibrary.h"
+#include "tests/support/Deadline.h"
 
 namespace {
 
@@ -162,8 +163,9 @@ TEST_F(SysLibrary, LastErrorBelongsToTheFailingThread) {
   SysLibraryHandle handle = nullptr;
   ASSERT_LT(sysLoadLibrary(L"Tamrix.Vision.Missing.dll", &handle), 0);
   std::string seenByOtherThread = "not run";
-  std::thread other([&] { seenByOtherThread = sysLastError(); });
-  other.join();
+  Tamrix::Testing::Threads other;
+  other.Start([&] { seenByOtherThread = sysLastError(); });
+  other.Join();
   EXPECT_EQ(seenByOtherThread, "");
   EXPECT_NE(sysLastError().find("Tamrix.Vision.Missing.dll"), std::string::npos);
 }
@@ -172,11 +174,11 @@ TEST_F(SysLibrary, ConcurrentLoadsAllSucceedWithOneHandle) {
   constexpr int kThreads = 8;
   SysLibraryHandle handles[kThreads] = {};
   long statuses[kThreads] = {};
-  std::thread threads[kThreads];
+  Tamrix::Testing::Threads threads;
   for (int i = 0; i < kThreads; ++i) {
-    threads[i] = std::thread([&, i] { statuses[i] = sysLoadLibrary(kHelper, &handles[i]); });
+    threads.Start([&, i] { statuses[i] = sysLoadLibrary(kHelper, &handles[i]); });
   }
-  for (auto& thread : threads) thread.join();
+  threads.Join();
   for (int i = 0; i < kThreads; ++i) {
     EXPECT_EQ(statuses[i], kSysOk);
     EXPECT_EQ(handles[i], handles[0]);

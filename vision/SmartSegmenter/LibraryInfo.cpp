@@ -3,6 +3,7 @@
 namespace Tamrix::Vision::SmartSegmenter {
 
 const char* LibraryName() { return "Tamrix.Vision.SmartSegmenter"; }
-const char* LibraryVersion() { return "0.1.0"; }
+// The project version of the build, handed in by the build file.
+const char* LibraryVersion() { return TAMRIX_PROJECT_VERSION; }
 
 }  // namespace Tamrix::Vision::SmartSegmenter

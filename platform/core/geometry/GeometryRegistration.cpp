@@ -3,174 +3,98 @@
 // binding: their ids are bound by the library that archives them through base pointers.
 #include <rttr/registration>
 
-#include "interfaces/core/Collections.h"
-#include "interfaces/core/CoordinateSpaceTree.h"
-#include "interfaces/core/Ellipse.h"
-#include "interfaces/core/EllipticalAnnulusSection.h"
-#include "interfaces/core/EllipticalArc.h"
-#include "interfaces/core/LineSegment.h"
-#include "interfaces/core/Polygon.h"
-#include "interfaces/core/RectangleAffine.h"
-#include "interfaces/core/Transforms.h"
-#include "interfaces/core/Vect2.h"
+#include "interfaces/core/ArchiveNames.h"
 
-namespace Tamrix::Vision::GeometryRegistration {
-
-// Names without commas, for the registration macros.
-using IObject = Tamrix::Vorn::IObject;
-using StringCollectionBase = Implementation::CollectionBase<std::string>;
-using GraphicCollectionBase = Implementation::CollectionBase<IGraphicParentChildPtr>;
-using Vect2CollectionBase = Implementation::CollectionBase<Vect2Ptr>;
-using DoubleReadOnlyBase = Implementation::ReadOnlyCollectionBase<double>;
-using GraphicReadOnlyBase = Implementation::ReadOnlyCollectionBase<IGraphicParentChildPtr>;
-using StringICollection = Tamrix::Vorn::ICollection<std::string>;
-using GraphicICollection = Tamrix::Vorn::ICollection<IGraphicParentChildPtr>;
-using Vect2ICollection = Tamrix::Vorn::ICollection<Vect2Ptr>;
-using StringEvents = Tamrix::Vorn::ICollectionEvents<std::string>;
-using GraphicEvents = Tamrix::Vorn::ICollectionEvents<IGraphicParentChildPtr>;
-using Vect2Events = Tamrix::Vorn::ICollectionEvents<Vect2Ptr>;
-using StringReadOnly = Tamrix::Vorn::IReadOnlyCollection<std::string>;
-using GraphicReadOnly = Tamrix::Vorn::IReadOnlyCollection<IGraphicParentChildPtr>;
-using Vect2ReadOnly = Tamrix::Vorn::IReadOnlyCollection<Vect2Ptr>;
-using DoubleReadOnly = Tamrix::Vorn::IReadOnlyCollection<double>;
-using StringDictionary = Tamrix::Vorn::IDictionary<std::string, std::string>;
-using StringDictionaryEvents = Tamrix::Vorn::IDictionaryEvents<std::string, std::string>;
-using StringReadOnlyDictionary = Tamrix::Vorn::IReadOnlyDictionary<std::string, std::string>;
-using GraphicReadOnlyDictionary =
-    Tamrix::Vorn::IReadOnlyDictionary<std::string, IGraphicParentChildPtr>;
-
-}  // namespace Tamrix::Vision::GeometryRegistration
-
-#define TAMRIX_TYPE(Type) \
-  CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::Type, "Tamrix::Vision::" #Type)
-#define TAMRIX_RELATION(Base, Derived)                                             \
-  CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::GeometryRegistration::Base, \
-                                       Tamrix::Vision::GeometryRegistration::Derived)
-
-namespace Tamrix::Vision::GeometryRegistration {
-// Every Vision type the relations below name, reachable under this namespace.
-using Tamrix::Vision::ChangedEventShareableBase;
-using Tamrix::Vision::CoordinateSpaceTree;
-using Tamrix::Vision::DoubleReadOnlyCollection;
-using Tamrix::Vision::Ellipse;
-using Tamrix::Vision::EllipticalAnnulusSection;
-using Tamrix::Vision::EllipticalArc;
-using Tamrix::Vision::GraphicChildren;
-using Tamrix::Vision::GraphicInteractiveBase;
-using Tamrix::Vision::GraphicParentChildCollection;
-using Tamrix::Vision::IChangedEvent;
-using Tamrix::Vision::IDiamondGraphicShape;
-using Tamrix::Vision::IGraphic;
-using Tamrix::Vision::IGraphicHighlight;
-using Tamrix::Vision::IGraphicInteractive;
-using Tamrix::Vision::IGraphicParentChild;
-using Tamrix::Vision::IRegion;
-using Tamrix::Vision::IShape;
-using Tamrix::Vision::ITransform2D;
-using Tamrix::Vision::LineSegment;
-using Tamrix::Vision::Polygon;
-using Tamrix::Vision::RectangleAffine;
-using Tamrix::Vision::ShareableBase;
-using Tamrix::Vision::StringCollection;
-using Tamrix::Vision::Transform2DLinear;
-using Tamrix::Vision::Transform2DRigid;
-using Tamrix::Vision::Vect2;
-using Tamrix::Vision::Vect2Collection;
-}  // namespace Tamrix::Vision::GeometryRegistration
-
-TAMRIX_TYPE(Vect2)
-TAMRIX_TYPE(LineSegment)
-TAMRIX_TYPE(EllipticalArc)
-TAMRIX_TYPE(Polygon)
-TAMRIX_TYPE(Ellipse)
-TAMRIX_TYPE(RectangleAffine)
-TAMRIX_TYPE(EllipticalAnnulusSection)
-TAMRIX_TYPE(Transform2DLinear)
-TAMRIX_TYPE(Transform2DRigid)
-TAMRIX_TYPE(CoordinateSpaceTree)
-TAMRIX_TYPE(StringCollection)
-TAMRIX_TYPE(Vect2Collection)
-TAMRIX_TYPE(GraphicParentChildCollection)
-TAMRIX_TYPE(GraphicChildren)
-TAMRIX_TYPE(DoubleReadOnlyCollection)
+TAMRIX_ARCHIVE_TYPE(Vect2, "Tamrix::Vision::Vect2")
+TAMRIX_ARCHIVE_TYPE(LineSegment, "Tamrix::Vision::LineSegment")
+TAMRIX_ARCHIVE_TYPE(EllipticalArc, "Tamrix::Vision::EllipticalArc")
+TAMRIX_ARCHIVE_TYPE(Polygon, "Tamrix::Vision::Polygon")
+TAMRIX_ARCHIVE_TYPE(Ellipse, "Tamrix::Vision::Ellipse")
+TAMRIX_ARCHIVE_TYPE(RectangleAffine, "Tamrix::Vision::RectangleAffine")
+TAMRIX_ARCHIVE_TYPE(EllipticalAnnulusSection, "Tamrix::Vision::EllipticalAnnulusSection")
+TAMRIX_ARCHIVE_TYPE(Transform2DLinear, "Tamrix::Vision::Transform2DLinear")
+TAMRIX_ARCHIVE_TYPE(Transform2DRigid, "Tamrix::Vision::Transform2DRigid")
+TAMRIX_ARCHIVE_TYPE(CoordinateSpaceTree, "Tamrix::Vision::CoordinateSpaceTree")
+TAMRIX_ARCHIVE_TYPE(StringCollection, "Tamrix::Vision::StringCollection")
+TAMRIX_ARCHIVE_TYPE(Vect2Collection, "Tamrix::Vision::Vect2Collection")
+TAMRIX_ARCHIVE_TYPE(GraphicParentChildCollection, "Tamrix::Vision::GraphicParentChildCollection")
+TAMRIX_ARCHIVE_TYPE(GraphicChildren, "Tamrix::Vision::GraphicChildren")
+TAMRIX_ARCHIVE_TYPE(DoubleReadOnlyCollection, "Tamrix::Vision::DoubleReadOnlyCollection")
 
 // Graphics and shapes.
-TAMRIX_RELATION(GraphicInteractiveBase, Ellipse)
-TAMRIX_RELATION(IRegion, Ellipse)
-TAMRIX_RELATION(GraphicInteractiveBase, EllipticalAnnulusSection)
-TAMRIX_RELATION(IRegion, EllipticalAnnulusSection)
-TAMRIX_RELATION(GraphicInteractiveBase, EllipticalArc)
-TAMRIX_RELATION(IShape, EllipticalArc)
-TAMRIX_RELATION(GraphicInteractiveBase, LineSegment)
-TAMRIX_RELATION(IShape, LineSegment)
-TAMRIX_RELATION(GraphicInteractiveBase, Polygon)
-TAMRIX_RELATION(IGraphicHighlight, Polygon)
-TAMRIX_RELATION(IRegion, Polygon)
-TAMRIX_RELATION(GraphicInteractiveBase, RectangleAffine)
-TAMRIX_RELATION(IRegion, RectangleAffine)
-TAMRIX_RELATION(IGraphicInteractive, GraphicInteractiveBase)
-TAMRIX_RELATION(IGraphicParentChild, GraphicInteractiveBase)
-TAMRIX_RELATION(IGraphic, IGraphicInteractive)
-TAMRIX_RELATION(IChangedEvent, IGraphic)
-TAMRIX_RELATION(IDiamondGraphicShape, IGraphic)
-TAMRIX_RELATION(IChangedEvent, IGraphicParentChild)
-TAMRIX_RELATION(IObject, IGraphicHighlight)
-TAMRIX_RELATION(IShape, IRegion)
-TAMRIX_RELATION(IChangedEvent, IShape)
-TAMRIX_RELATION(IDiamondGraphicShape, IShape)
-TAMRIX_RELATION(ShareableBase, Vect2)
+TAMRIX_ARCHIVE_RELATION(GraphicInteractiveBase, Ellipse)
+TAMRIX_ARCHIVE_RELATION(IRegion, Ellipse)
+TAMRIX_ARCHIVE_RELATION(GraphicInteractiveBase, EllipticalAnnulusSection)
+TAMRIX_ARCHIVE_RELATION(IRegion, EllipticalAnnulusSection)
+TAMRIX_ARCHIVE_RELATION(GraphicInteractiveBase, EllipticalArc)
+TAMRIX_ARCHIVE_RELATION(IShape, EllipticalArc)
+TAMRIX_ARCHIVE_RELATION(GraphicInteractiveBase, LineSegment)
+TAMRIX_ARCHIVE_RELATION(IShape, LineSegment)
+TAMRIX_ARCHIVE_RELATION(GraphicInteractiveBase, Polygon)
+TAMRIX_ARCHIVE_RELATION(IGraphicHighlight, Polygon)
+TAMRIX_ARCHIVE_RELATION(IRegion, Polygon)
+TAMRIX_ARCHIVE_RELATION(GraphicInteractiveBase, RectangleAffine)
+TAMRIX_ARCHIVE_RELATION(IRegion, RectangleAffine)
+TAMRIX_ARCHIVE_RELATION(IGraphicInteractive, GraphicInteractiveBase)
+TAMRIX_ARCHIVE_RELATION(IGraphicParentChild, GraphicInteractiveBase)
+TAMRIX_ARCHIVE_RELATION(IGraphic, IGraphicInteractive)
+TAMRIX_ARCHIVE_RELATION(IChangedEvent, IGraphic)
+TAMRIX_ARCHIVE_RELATION(IDiamondGraphicShape, IGraphic)
+TAMRIX_ARCHIVE_RELATION(IChangedEvent, IGraphicParentChild)
+TAMRIX_ARCHIVE_RELATION(IObject, IGraphicHighlight)
+TAMRIX_ARCHIVE_RELATION(IShape, IRegion)
+TAMRIX_ARCHIVE_RELATION(IChangedEvent, IShape)
+TAMRIX_ARCHIVE_RELATION(IDiamondGraphicShape, IShape)
+TAMRIX_ARCHIVE_RELATION(ShareableBase, Vect2)
 
 // Transforms.
-TAMRIX_RELATION(ChangedEventShareableBase, Transform2DLinear)
-TAMRIX_RELATION(ITransform2D, Transform2DLinear)
-TAMRIX_RELATION(ChangedEventShareableBase, Transform2DRigid)
-TAMRIX_RELATION(ITransform2D, Transform2DRigid)
-TAMRIX_RELATION(IChangedEvent, ITransform2D)
-TAMRIX_RELATION(ChangedEventShareableBase, CoordinateSpaceTree)
-TAMRIX_RELATION(IChangedEvent, CoordinateSpaceTree)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, Transform2DLinear)
+TAMRIX_ARCHIVE_RELATION(ITransform2D, Transform2DLinear)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, Transform2DRigid)
+TAMRIX_ARCHIVE_RELATION(ITransform2D, Transform2DRigid)
+TAMRIX_ARCHIVE_RELATION(IChangedEvent, ITransform2D)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, CoordinateSpaceTree)
+TAMRIX_ARCHIVE_RELATION(IChangedEvent, CoordinateSpaceTree)
 
 // Collection templates and collections.
-TAMRIX_RELATION(ChangedEventShareableBase, StringCollectionBase)
-TAMRIX_RELATION(StringICollection, StringCollectionBase)
-TAMRIX_RELATION(ChangedEventShareableBase, GraphicCollectionBase)
-TAMRIX_RELATION(GraphicICollection, GraphicCollectionBase)
-TAMRIX_RELATION(ChangedEventShareableBase, Vect2CollectionBase)
-TAMRIX_RELATION(Vect2ICollection, Vect2CollectionBase)
-TAMRIX_RELATION(ShareableBase, DoubleReadOnlyBase)
-TAMRIX_RELATION(DoubleReadOnly, DoubleReadOnlyBase)
-TAMRIX_RELATION(ShareableBase, GraphicReadOnlyBase)
-TAMRIX_RELATION(GraphicReadOnly, GraphicReadOnlyBase)
-TAMRIX_RELATION(StringCollectionBase, StringCollection)
-TAMRIX_RELATION(GraphicCollectionBase, GraphicParentChildCollection)
-TAMRIX_RELATION(Vect2CollectionBase, Vect2Collection)
-TAMRIX_RELATION(DoubleReadOnlyBase, DoubleReadOnlyCollection)
-TAMRIX_RELATION(ChangedEventShareableBase, GraphicChildren)
-TAMRIX_RELATION(GraphicICollection, GraphicChildren)
-TAMRIX_RELATION(GraphicReadOnlyDictionary, GraphicChildren)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, StringCollectionBase)
+TAMRIX_ARCHIVE_RELATION(StringICollection, StringCollectionBase)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, GraphicCollectionBase)
+TAMRIX_ARCHIVE_RELATION(GraphicICollection, GraphicCollectionBase)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, Vect2CollectionBase)
+TAMRIX_ARCHIVE_RELATION(Vect2ICollection, Vect2CollectionBase)
+TAMRIX_ARCHIVE_RELATION(ShareableBase, DoubleReadOnlyBase)
+TAMRIX_ARCHIVE_RELATION(DoubleReadOnly, DoubleReadOnlyBase)
+TAMRIX_ARCHIVE_RELATION(ShareableBase, GraphicReadOnlyBase)
+TAMRIX_ARCHIVE_RELATION(GraphicReadOnly, GraphicReadOnlyBase)
+TAMRIX_ARCHIVE_RELATION(StringCollectionBase, StringCollection)
+TAMRIX_ARCHIVE_RELATION(GraphicCollectionBase, GraphicParentChildCollection)
+TAMRIX_ARCHIVE_RELATION(Vect2CollectionBase, Vect2Collection)
+TAMRIX_ARCHIVE_RELATION(DoubleReadOnlyBase, DoubleReadOnlyCollection)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, GraphicChildren)
+TAMRIX_ARCHIVE_RELATION(GraphicICollection, GraphicChildren)
+TAMRIX_ARCHIVE_RELATION(GraphicReadOnlyDictionary, GraphicChildren)
 
 // Collection interfaces.
-TAMRIX_RELATION(StringEvents, StringICollection)
-TAMRIX_RELATION(StringReadOnly, StringICollection)
-TAMRIX_RELATION(GraphicEvents, GraphicICollection)
-TAMRIX_RELATION(GraphicReadOnly, GraphicICollection)
-TAMRIX_RELATION(Vect2Events, Vect2ICollection)
-TAMRIX_RELATION(IObject, Vect2ICollection)
-TAMRIX_RELATION(Vect2ReadOnly, Vect2ICollection)
-TAMRIX_RELATION(IObject, StringEvents)
-TAMRIX_RELATION(IObject, GraphicEvents)
-TAMRIX_RELATION(IObject, Vect2Events)
-TAMRIX_RELATION(IObject, StringReadOnly)
-TAMRIX_RELATION(IObject, GraphicReadOnly)
-TAMRIX_RELATION(IObject, Vect2ReadOnly)
-TAMRIX_RELATION(StringDictionaryEvents, StringDictionary)
-TAMRIX_RELATION(IObject, StringDictionary)
-TAMRIX_RELATION(StringReadOnlyDictionary, StringDictionary)
-TAMRIX_RELATION(IObject, StringDictionaryEvents)
-TAMRIX_RELATION(IObject, StringReadOnlyDictionary)
-TAMRIX_RELATION(IObject, GraphicReadOnlyDictionary)
-
-#undef TAMRIX_TYPE
-#undef TAMRIX_RELATION
+TAMRIX_ARCHIVE_RELATION(StringEvents, StringICollection)
+TAMRIX_ARCHIVE_RELATION(StringReadOnly, StringICollection)
+TAMRIX_ARCHIVE_RELATION(GraphicEvents, GraphicICollection)
+TAMRIX_ARCHIVE_RELATION(GraphicReadOnly, GraphicICollection)
+TAMRIX_ARCHIVE_RELATION(Vect2Events, Vect2ICollection)
+TAMRIX_ARCHIVE_RELATION(IObject, Vect2ICollection)
+TAMRIX_ARCHIVE_RELATION(Vect2ReadOnly, Vect2ICollection)
+TAMRIX_ARCHIVE_RELATION(IObject, StringEvents)
+TAMRIX_ARCHIVE_RELATION(IObject, GraphicEvents)
+TAMRIX_ARCHIVE_RELATION(IObject, Vect2Events)
+TAMRIX_ARCHIVE_RELATION(IObject, StringReadOnly)
+TAMRIX_ARCHIVE_RELATION(IObject, GraphicReadOnly)
+TAMRIX_ARCHIVE_RELATION(IObject, Vect2ReadOnly)
+TAMRIX_ARCHIVE_RELATION(StringDictionaryEvents, StringDictionary)
+TAMRIX_ARCHIVE_RELATION(IObject, StringDictionary)
+TAMRIX_ARCHIVE_RELATION(StringReadOnlyDictionary, StringDictionary)
+TAMRIX_ARCHIVE_RELATION(IObject, StringDictionaryEvents)
+TAMRIX_ARCHIVE_RELATION(IObject, StringReadOnlyDictionary)
+TAMRIX_ARCHIVE_RELATION(IObject, GraphicReadOnlyDictionary)
 
 namespace {
 
@@ -187,9 +111,12 @@ auto ItemOf() {
 
 }  // namespace
 
+// RTTR registers a class when the temporary registration object is destroyed, at the end of
+// each statement: these are no unused objects.
+// NOLINTBEGIN(bugprone-unused-raii)
 RTTR_REGISTRATION {
   using namespace Tamrix::Vision;
-  using namespace Tamrix::Vision::GeometryRegistration;
+  using namespace Tamrix::ArchiveNames;
   using rttr::registration;
 
   registration::class_<Point2D>("Tamrix::Vision::Point2D")
@@ -305,3 +232,4 @@ RTTR_REGISTRATION {
       .method("Get", &GraphicChildren::Get)
       .method("Keys", &GraphicChildren::Keys);
 }
+// NOLINTEND(bugprone-unused-raii)

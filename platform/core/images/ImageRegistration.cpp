@@ -2,54 +2,45 @@
 // so that every library of the process finds them in force.
 #include <rttr/registration>
 
-#include "interfaces/core/Image16Grey.h"
-#include "interfaces/core/Image16Root.h"
-#include "interfaces/core/Image24PlanarColor.h"
-#include "interfaces/core/Image8Grey.h"
-#include "interfaces/core/Image8Root.h"
+#include "interfaces/core/ArchiveNames.h"
 
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::Image8Grey, "Tamrix::Vision::Image8Grey")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::Image16Grey, "Tamrix::Vision::Image16Grey")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::Image24PlanarColor,
-                               "Tamrix::Vision::Image24PlanarColor")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::Image8Root, "Tamrix::Vision::Image8Root")
-CEREAL_REGISTER_TYPE_WITH_NAME(Tamrix::Vision::Image16Root, "Tamrix::Vision::Image16Root")
+TAMRIX_ARCHIVE_TYPE(Image8Grey, "Tamrix::Vision::Image8Grey")
+TAMRIX_ARCHIVE_TYPE(Image16Grey, "Tamrix::Vision::Image16Grey")
+TAMRIX_ARCHIVE_TYPE(Image24PlanarColor, "Tamrix::Vision::Image24PlanarColor")
+TAMRIX_ARCHIVE_TYPE(Image8Root, "Tamrix::Vision::Image8Root")
+TAMRIX_ARCHIVE_TYPE(Image16Root, "Tamrix::Vision::Image16Root")
 
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::ChangedEventShareableBase,
-                                     Tamrix::Vision::Image8Grey)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IImage, Tamrix::Vision::Image8Grey)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IImage8GreyData, Tamrix::Vision::Image8Grey)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::ChangedEventShareableBase,
-                                     Tamrix::Vision::Image16Grey)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IImage, Tamrix::Vision::Image16Grey)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IImage16GreyData, Tamrix::Vision::Image16Grey)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::ChangedEventShareableBase,
-                                     Tamrix::Vision::Image24PlanarColor)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IImage, Tamrix::Vision::Image24PlanarColor)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IImage24PlanarColorData,
-                                     Tamrix::Vision::Image24PlanarColor)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IImage8RootBuffer, Tamrix::Vision::Image8Root)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::ShareableBase, Tamrix::Vision::Image8Root)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IImage16RootBuffer,
-                                     Tamrix::Vision::Image16Root)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::ShareableBase, Tamrix::Vision::Image16Root)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, Image8Grey)
+TAMRIX_ARCHIVE_RELATION(IImage, Image8Grey)
+TAMRIX_ARCHIVE_RELATION(IImage8GreyData, Image8Grey)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, Image16Grey)
+TAMRIX_ARCHIVE_RELATION(IImage, Image16Grey)
+TAMRIX_ARCHIVE_RELATION(IImage16GreyData, Image16Grey)
+TAMRIX_ARCHIVE_RELATION(ChangedEventShareableBase, Image24PlanarColor)
+TAMRIX_ARCHIVE_RELATION(IImage, Image24PlanarColor)
+TAMRIX_ARCHIVE_RELATION(IImage24PlanarColorData, Image24PlanarColor)
+TAMRIX_ARCHIVE_RELATION(IImage8RootBuffer, Image8Root)
+TAMRIX_ARCHIVE_RELATION(ShareableBase, Image8Root)
+TAMRIX_ARCHIVE_RELATION(IImage16RootBuffer, Image16Root)
+TAMRIX_ARCHIVE_RELATION(ShareableBase, Image16Root)
 // The roots also serve as raw pixel memory; without these a root could not be archived through
 // its memory interface.
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IImage8PixelMemory, Tamrix::Vision::Image8Root)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IImage16PixelMemory,
-                                     Tamrix::Vision::Image16Root)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IImage8Root, Tamrix::Vision::IImage8RootBuffer)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IImage16Root,
-                                     Tamrix::Vision::IImage16RootBuffer)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vision::IChangedEvent, Tamrix::Vision::IImage)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vorn::IObject, Tamrix::Vision::IImage8GreyData)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vorn::IObject, Tamrix::Vision::IImage16GreyData)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vorn::IObject, Tamrix::Vision::IImage24PlanarColorData)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vorn::IObject, Tamrix::Vision::IImage8PixelMemory)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vorn::IObject, Tamrix::Vision::IImage16PixelMemory)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vorn::IObject, Tamrix::Vision::IImage8Root)
-CEREAL_REGISTER_POLYMORPHIC_RELATION(Tamrix::Vorn::IObject, Tamrix::Vision::IImage16Root)
+TAMRIX_ARCHIVE_RELATION(IImage8PixelMemory, Image8Root)
+TAMRIX_ARCHIVE_RELATION(IImage16PixelMemory, Image16Root)
+TAMRIX_ARCHIVE_RELATION(IImage8Root, IImage8RootBuffer)
+TAMRIX_ARCHIVE_RELATION(IImage16Root, IImage16RootBuffer)
+TAMRIX_ARCHIVE_RELATION(IChangedEvent, IImage)
+TAMRIX_ARCHIVE_RELATION(IObject, IImage8GreyData)
+TAMRIX_ARCHIVE_RELATION(IObject, IImage16GreyData)
+TAMRIX_ARCHIVE_RELATION(IObject, IImage24PlanarColorData)
+TAMRIX_ARCHIVE_RELATION(IObject, IImage8PixelMemory)
+TAMRIX_ARCHIVE_RELATION(IObject, IImage16PixelMemory)
+TAMRIX_ARCHIVE_RELATION(IObject, IImage8Root)
+TAMRIX_ARCHIVE_RELATION(IObject, IImage16Root)
 
+// RTTR registers a class when the temporary registration object is destroyed, at the end of
+// each statement: these are no unused objects.
+// NOLINTBEGIN(bugprone-unused-raii)
 RTTR_REGISTRATION {
   using namespace Tamrix::Vision;
   rttr::registration::class_<IImage>("Tamrix::Vision::IImage")
@@ -94,3 +85,4 @@ RTTR_REGISTRATION {
       .property_readonly("Height", &Image24PlanarColor::Height)
       .property_readonly("SfPixels", &Image24PlanarColor::SfPixels);
 }
+// NOLINTEND(bugprone-unused-raii)

@@ -5,21 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <sstream>
 #include <string>
 #include <typeinfo>
 #include <utility>
 
-#include "interfaces/core/Cereal.h"
 #include "interfaces/core/PixelMask.h"
 #include "tests/core/TestSupport.h"
 #include "tests/support/ArchiveBytes.h"
+#include "tests/support/ArchiveRoundTrip.h"
 
-namespace GeometryTest {
+namespace Tamrix::Testing::GeometryTests {
 
-using CoreTest::FlagLog;
-using CoreTest::Token;
 using Tamrix::Testing::Bytes;
+using Tamrix::Testing::CoreTests::FlagLog;
+using Tamrix::Testing::CoreTests::Token;
 constexpr double kPi = 3.14159265358979323846;
 
 // Compares with a mask drawn as rows separated by spaces ('#' set, '.' clear), so that a failure
@@ -39,23 +38,15 @@ std::shared_ptr<T> Make(Args&&... args) {
   return std::make_shared<T>(Token{}, std::forward<Args>(args)...);
 }
 
+// One archive holding `object` as a pointer to Base, the way a host holding a Base saves it.
 template <class Base>
 std::string Save(const std::shared_ptr<Base>& object) {
-  std::stringstream stream;
-  {
-    cereal::PortableBinaryOutputArchive archive(stream);
-    archive(object);
-  }
-  return stream.str();
+  return Tamrix::Testing::SaveArchive(object);
 }
 
 template <class Base>
 std::shared_ptr<Base> Load(const std::string& bytes) {
-  std::istringstream stream(bytes);
-  cereal::PortableBinaryInputArchive archive(stream);
-  std::shared_ptr<Base> object;
-  archive(object);
-  return object;
+  return Tamrix::Testing::LoadArchived<std::shared_ptr<Base>>(bytes);
 }
 
 // Saves `object` through a `SaveAs` pointer and loads it back through a `LoadAs` pointer, then
@@ -67,4 +58,4 @@ std::shared_ptr<T> RoundTrip(const std::shared_ptr<T>& object) {
   return std::dynamic_pointer_cast<T>(Load<LoadAs>(Save(saved)));
 }
 
-}  // namespace GeometryTest
+}  // namespace Tamrix::Testing::GeometryTests

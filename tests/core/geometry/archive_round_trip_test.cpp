@@ -21,7 +21,7 @@
 namespace {
 
 using namespace Tamrix::Vision;
-using namespace GeometryTest;
+using namespace Tamrix::Testing::GeometryTests;
 using Tamrix::Vorn::IObject;
 using Codes = VisionExceptionCodes;
 
@@ -174,8 +174,8 @@ TEST(GeometryArchive, CorruptRecordsAreRefused) {
        "parent not defined before it"},
   };
   for (const auto& [bytes, message] : invalid) {
-    CoreTest::ExpectVisionError([&bytes = bytes] { Load<IObject>(bytes); }, Codes::InvalidData,
-                                message);
+    Tamrix::Testing::CoreTests::ExpectVisionError([&bytes = bytes] { Load<IObject>(bytes); },
+                                                  Codes::InvalidData, message);
   }
   try {
     Load<IObject>(Head("Vect2").U32(2).str());

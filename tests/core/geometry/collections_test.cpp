@@ -15,7 +15,7 @@
 namespace {
 
 using namespace Tamrix::Vision;
-using namespace GeometryTest;
+using namespace Tamrix::Testing::GeometryTests;
 using Ptr = IGraphicParentChildPtr;
 
 Ptr Named(const std::string& name) {
@@ -35,12 +35,13 @@ TEST(GraphicChildren, ChildrenAreFoundByTheirCurrentNameAndNamesStayUnique) {
   b->setName("c");  // a rename is seen at once: names are read when asked for
   EXPECT_EQ(children->Keys(), (std::vector<std::string>{"a", "c"}));
   EXPECT_EQ(children->Get("c"), b);
-  CoreTest::ExpectThrowWith(
+  Tamrix::Testing::CoreTests::ExpectThrowWith(
       [&] { children->Get("b"); },
       "GraphicChildren::Get: expected the name of a child, found \"b\", which no child has");
-  CoreTest::ExpectThrowWith([&] { children->Add(Named("a")); },
-                            "GraphicChildren::Insert: expected a child with a unique name, found "
-                            "\"a\", the name of the child at index 0");
+  Tamrix::Testing::CoreTests::ExpectThrowWith(
+      [&] { children->Add(Named("a")); },
+      "GraphicChildren::Insert: expected a child with a unique name, found "
+      "\"a\", the name of the child at index 0");
   EXPECT_THROW(children->Add(nullptr), ArgumentException);
   auto replacement = Named("a");  // replacing a child by one of the same name is no clash
   children->Replace(0, replacement);
@@ -51,7 +52,7 @@ TEST(GraphicChildren, ChildrenAreFoundByTheirCurrentNameAndNamesStayUnique) {
 TEST(GraphicChildren, RaisesEachEventPairAroundTheChange) {
   auto children = Make<GraphicChildren>();
   std::vector<std::string> log;
-  CoreTest::RecordCollectionEvents(*children, log);
+  Tamrix::Testing::CoreTests::RecordCollectionEvents(*children, log);
   children->Add(Named("a"));
   children->Add(Named("b"));
   children->Move(0, 1);

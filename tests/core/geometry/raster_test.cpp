@@ -20,7 +20,7 @@
 namespace {
 
 using namespace Tamrix::Vision;
-using namespace GeometryTest;
+using namespace Tamrix::Testing::GeometryTests;
 
 struct RasterCase {
   const char* name;

@@ -19,7 +19,7 @@
 namespace {
 
 using namespace Tamrix::Vision;
-using namespace GeometryTest;
+using namespace Tamrix::Testing::GeometryTests;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -224,7 +224,7 @@ TEST(IShape, SettersRaiseTheirOwnFlagOnceAndRefuseBadValuesWithoutChange) {
     c.set(*object, true);  // the same value again changes nothing
     EXPECT_EQ(log.flags.size(), 1u);
     const auto before = Save<ChangedEventShareableBase>(object);
-    CoreTest::ExpectThrowWith([&] { c.set(*object, false); }, c.message);
+    Tamrix::Testing::CoreTests::ExpectThrowWith([&] { c.set(*object, false); }, c.message);
     EXPECT_EQ(Save<ChangedEventShareableBase>(object), before) << "state changed";
   }
 }

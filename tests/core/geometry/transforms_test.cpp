@@ -14,7 +14,7 @@
 namespace {
 
 using namespace Tamrix::Vision;
-using namespace GeometryTest;
+using namespace Tamrix::Testing::GeometryTests;
 
 TEST(Transform2D, MapsThroughMatrixThenOffsetOrRotationThenOffset) {
   EXPECT_EQ(Transform2DLinear(Token{}, 2, 1, -1, 3, 10, 20).Map(1, 2),
@@ -91,7 +91,8 @@ TEST(CoordinateSpaceTree, EditsRaiseSfSpacesAndBadEditsAreRefusedWithoutChange) 
        "CoordinateSpaceTree::MapToRoot: expected the name of a space, found \"nowhere\", which is "
        "not in the tree"},
   };
-  for (const auto& [edit, message] : cases) CoreTest::ExpectThrowWith(edit, message);
+  for (const auto& [edit, message] : cases)
+    Tamrix::Testing::CoreTests::ExpectThrowWith(edit, message);
   EXPECT_EQ(log.flags.size(), 2u);
   EXPECT_EQ(tree->Count(), 2);
 }

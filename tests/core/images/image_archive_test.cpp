@@ -14,12 +14,13 @@
 #include "interfaces/core/Image8Grey.h"
 #include "interfaces/core/ObjectArchive.h"
 #include "tests/core/TestSupport.h"
+#include "tests/support/ArchiveRoundTrip.h"
 #include "tests/support/LargestAllocation.h"
 
 namespace {
 
 using namespace Tamrix::Vision;
-using CoreTest::Token;
+using Tamrix::Testing::CoreTests::Token;
 using ObjectPtr = std::shared_ptr<Tamrix::Vorn::IObject>;
 
 // Archive bytes written by hand, in either byte order, starting with cereal's byte-order flag.
@@ -210,10 +211,8 @@ TEST(ImageArchive, ImagesAndRootsSurviveThroughIObjectAndViewsThroughIImage) {
     ExpectSameImage(object, Load(Save(object)));
     std::shared_ptr<IImage> image = std::dynamic_pointer_cast<IImage>(object);
     if (!image) continue;  // a root is no IImage
-    std::stringstream stream;
-    cereal::PortableBinaryOutputArchive{stream}(image);
-    std::shared_ptr<IImage> loaded;
-    cereal::PortableBinaryInputArchive{stream}(loaded);
+    const auto loaded =
+        Tamrix::Testing::LoadArchived<std::shared_ptr<IImage>>(Tamrix::Testing::SaveArchive(image));
     ExpectSameImage(object, std::dynamic_pointer_cast<Tamrix::Vorn::IObject>(loaded));
   }
 }
@@ -221,16 +220,15 @@ TEST(ImageArchive, ImagesAndRootsSurviveThroughIObjectAndViewsThroughIImage) {
 TEST(ImageArchive, ViewsOfOneRootStillShareItAfterLoading) {
   auto grey = std::make_shared<Image8Grey>(Token{}, 6, 4);
   auto color = std::make_shared<Image24PlanarColor>(Token{}, 3, 3);
-  std::stringstream stream;
+  std::string bytes;
   {
-    cereal::PortableBinaryOutputArchive archive(stream);
     std::shared_ptr<IImage> a = grey, b = grey->SubImage(1, 1, 2, 2), c = color;
     ObjectPtr d = color->Channel(1);
-    archive(a, b, c, d);
+    bytes = Tamrix::Testing::SaveArchive(a, b, c, d);
   }
   std::shared_ptr<IImage> a, b, c;
   ObjectPtr d;
-  cereal::PortableBinaryInputArchive{stream}(a, b, c, d);
+  Tamrix::Testing::LoadArchive(bytes, a, b, c, d);
   auto loadedGrey = std::dynamic_pointer_cast<Image8Grey>(a);
   auto loadedSub = std::dynamic_pointer_cast<Image8Grey>(b);
   auto loadedColor = std::dynamic_pointer_cast<Image24PlanarColor>(c);
@@ -251,7 +249,7 @@ TEST(ImageArchive, ViewsOfOneRootStillShareItAfterLoading) {
 template <class E>
 void ExpectCorrupt(const std::string& bytes, const std::string& message) {
   Tamrix::Testing::StartWatchingAllocations();
-  const std::string what = CoreTest::MessageOf<E>([&] { Load(bytes); });
+  const std::string what = Tamrix::Testing::CoreTests::MessageOf<E>([&] { Load(bytes); });
   const std::size_t largest = Tamrix::Testing::StopWatchingAllocations();
   EXPECT_EQ(what.substr(0, message.size()), message) << what;
   EXPECT_LT(largest, std::size_t{1} << 20);

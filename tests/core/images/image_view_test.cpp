@@ -17,7 +17,7 @@
 namespace {
 
 using namespace Tamrix::Vision;
-using CoreTest::Token;
+using Tamrix::Testing::CoreTests::Token;
 
 template <class Image>
 std::vector<double> Values(const Image& image, int channel = 0) {
@@ -215,7 +215,8 @@ TEST(Image, WrongArgumentsThrowArgumentExceptionWithTheExactMessage) {
        "stride 2)"},
   };
   for (const auto& [action, message] : cases) {
-    CoreTest::ExpectVisionError(action, VisionExceptionCodes::InvalidArgument, message);
+    Tamrix::Testing::CoreTests::ExpectVisionError(action, VisionExceptionCodes::InvalidArgument,
+                                                  message);
     EXPECT_THROW(action(), ArgumentException) << message;
   }
 }

@@ -13,7 +13,7 @@
 namespace {
 
 using namespace Tamrix::Vision;
-using CoreTest::Token;
+using Tamrix::Testing::CoreTests::Token;
 
 // Uniform access to the three views, so that one set of tests covers them all.
 struct Grey8Ops {
@@ -43,7 +43,7 @@ class PixelGeneration : public testing::Test {
  protected:
   std::shared_ptr<typename Ops::Image> image_ =
       std::make_shared<typename Ops::Image>(Token{}, 4, 3);
-  CoreTest::FlagLog log_{*image_};
+  Tamrix::Testing::CoreTests::FlagLog log_{*image_};
 };
 
 // Names each typed case after its image type instead of a bare index.

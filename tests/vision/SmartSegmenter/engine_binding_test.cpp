@@ -7,6 +7,7 @@
 
 #include "interfaces/core/Exceptions.h"
 #include "support/OperatorTestPeer.h"
+#include "tests/support/Deadline.h"
 
 namespace Tamrix::Testing {
 namespace {
@@ -91,10 +92,10 @@ TEST_F(EngineBinding, PropertiesNeverBindButTheFirstEngineOperationDoes) {
 
 TEST_F(EngineBinding, OneBindingPerOperatorMadeByOneFactoryCallEvenUnderConcurrentFirstUse) {
   auto op = Peer::Create();
-  std::vector<std::thread> threads;
+  Threads threads;
   std::vector<std::shared_ptr<void>> seen(4);
-  for (int i = 0; i < 4; ++i) threads.emplace_back([&, i] { seen[i] = Peer::Binding(*op); });
-  for (auto& t : threads) t.join();
+  for (int i = 0; i < 4; ++i) threads.Start([&, i] { seen[i] = Peer::Binding(*op); });
+  threads.Join();
   for (const auto& binding : seen) EXPECT_EQ(binding, seen[0]);
   EXPECT_EQ(Peer::Binding(*op), seen[0]);
   EXPECT_NE(Peer::Binding(*Peer::Create()), seen[0]);

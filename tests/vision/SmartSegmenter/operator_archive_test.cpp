@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "interfaces/core/Exceptions.h"
 #include "support/OperatorTestPeer.h"
 #include "tests/support/ArchiveBytes.h"
+#include "tests/support/ArchiveRoundTrip.h"
 
 namespace Tamrix::Testing {
 namespace {
@@ -30,22 +30,14 @@ class OperatorArchive : public OperatorTest {
  protected:
   static std::string Save(const std::vector<std::shared_ptr<Object>>& objects,
                           bool bigEndian = false) {
-    std::ostringstream out;
-    {
-      cereal::PortableBinaryOutputArchive archive(
-          out, bigEndian ? cereal::PortableBinaryOutputArchive::Options::BigEndian()
-                         : cereal::PortableBinaryOutputArchive::Options::Default());
-      for (const auto& object : objects) archive(object);
-    }
-    return out.str();
+    using Tamrix::Testing::ArchiveOptions;
+    return Tamrix::Testing::SaveArchiveOfEach(
+        objects, bigEndian ? ArchiveOptions::BigEndian() : ArchiveOptions::Default());
   }
   template <typename Base = Object>
   static std::shared_ptr<Operator> Load(const std::string& bytes) {
-    std::istringstream in(bytes);
-    cereal::PortableBinaryInputArchive archive(in);
-    std::shared_ptr<Base> loaded;
-    archive(loaded);
-    return std::dynamic_pointer_cast<Operator>(loaded);
+    return std::dynamic_pointer_cast<Operator>(
+        Tamrix::Testing::LoadArchived<std::shared_ptr<Base>>(bytes));
   }
   // An operator with training data, a label collection and trained segmenters for A and B.
   std::shared_ptr<Operator> Populated() {
@@ -73,10 +65,8 @@ TEST_F(OperatorArchive, RecordLayouts) {
   // The same operator again: type 1, then a reference to object 1, already written.
   const std::string same = Save({op, op});
   EXPECT_EQ(same.substr(one.size()), Bytes().U32(1).U32(1).str());
-  std::istringstream in(same);
-  cereal::PortableBinaryInputArchive archive(in);
   std::shared_ptr<Object> x, y;
-  archive(x, y);
+  Tamrix::Testing::LoadArchive(same, x, y);
   EXPECT_EQ(x, y);
 }
 

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/Deadline.h"
+
 namespace {
 
 using Tamrix::Vision::VisionToolMultiThreading;
@@ -99,7 +101,9 @@ TEST(RunOnSegmenters, FirstWorkersExceptionWinsAfterAllWorkersFinished) {
     using std::runtime_error::runtime_error;
   };
   auto call = [&](std::shared_ptr<int> s) -> int {
-    for (++started; started < 3;) std::this_thread::yield();
+    ++started;
+    if (!Tamrix::Testing::WaitUntil([&] { return started.load() >= 3; }))
+      throw std::runtime_error("the three workers never ran at the same time");
     if (*s == 0) throw FirstError("first");
     if (*s == 2) throw std::logic_error("third");
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
