@@ -7,6 +7,7 @@
 #include "interfaces/core/Polygon.h"
 #include "interfaces/core/RectangleAffine.h"
 #include "interfaces/smartcore/SmartLabelToShapeAssignment.h"
+#include "tools/smartseg/LabelMeGeometry.h"
 #include "tools/smartseg/serve/ApiError.h"
 
 namespace Smartseg::Serve {
