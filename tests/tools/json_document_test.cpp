@@ -99,5 +99,18 @@ TEST(DisplayText, EscapesWhatCouldActOnATerminal) {
   EXPECT_EQ(DisplayText("abc", 3), "abc");
 }
 
+// A whole error message already quotes names through DisplayText: its escapes must survive as
+// they are, and nothing of it is cut.
+TEST(PrintableText, EscapesControlsOnceAndKeepsTheWholeMessage) {
+  const std::string quoted = DisplayText("a\\b\n");
+  EXPECT_EQ(quoted, R"(a\\b\n)");
+  EXPECT_EQ(Smartseg::PrintableText("label '" + quoted + "'"), R"(label 'a\\b\n')");
+  EXPECT_EQ(Smartseg::PrintableText("x\x1b[2J\ny\xff"), R"(x\x1b[2J\ny\xff)");
+  EXPECT_EQ(Smartseg::PrintableText(std::string(500, 'm')).size(), 500u);
+  EXPECT_TRUE(Smartseg::IsValidUtf8("caf\xc3\xa9\n"));
+  EXPECT_FALSE(Smartseg::IsValidUtf8("overlong\xc0\xaf"));
+  EXPECT_FALSE(Smartseg::IsValidUtf8("cut\xe7\x8c"));
+}
+
 }  // namespace
 }  // namespace SmartsegTest

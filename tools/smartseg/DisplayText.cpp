@@ -52,10 +52,12 @@ std::string Hex(const char* prefix, std::uint32_t value, int digits) {
   return text;
 }
 
-}  // namespace
-
-std::string DisplayText(std::string_view text, std::size_t maxCharacters) {
+// Writes the escapes DisplayText and PrintableText share. Doubling the backslash makes the result
+// read back unambiguously, which matters for a quoted name; a whole message may already hold the
+// escapes of the names it quotes, so it is left as it is there.
+std::string Escaped(std::string_view text, std::size_t maxCharacters, bool doubleBackslash) {
   std::string shown;
+  shown.reserve(text.size());
   std::size_t characters = 0;
   for (std::size_t at = 0; at < text.size(); ++characters) {
     if (characters == maxCharacters) return shown + "...";
@@ -72,7 +74,7 @@ std::string DisplayText(std::string_view text, std::size_t maxCharacters) {
       shown += "\\r";
     } else if (codePoint == '\t') {
       shown += "\\t";
-    } else if (codePoint == '\\') {
+    } else if (codePoint == '\\' && doubleBackslash) {
       shown += "\\\\";
     } else if (IsControl(codePoint)) {
       shown += codePoint < 0x80 ? Hex("\\x", codePoint, 2) : Hex("\\u", codePoint, 4);
@@ -82,6 +84,26 @@ std::string DisplayText(std::string_view text, std::size_t maxCharacters) {
     at += length;
   }
   return shown;
+}
+
+}  // namespace
+
+std::string DisplayText(std::string_view text, std::size_t maxCharacters) {
+  return Escaped(text, maxCharacters, true);
+}
+
+std::string PrintableText(std::string_view text) {
+  return Escaped(text, std::string_view::npos, false);
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    std::uint32_t codePoint = 0;
+    const std::size_t length = Utf8Sequence(text, at, codePoint);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
 }
 
 bool IsPrintableUtf8(std::string_view text) {

@@ -16,6 +16,14 @@ namespace Smartseg {
 // cut.
 std::string DisplayText(std::string_view text, std::size_t maxCharacters = 60);
 
+// `text` whole, escaped as DisplayText does except that a backslash stays single: for a message
+// that already quotes names through DisplayText, which must not be escaped twice.
+std::string PrintableText(std::string_view text);
+
+// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or code points past
+// U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
 // True when `text` is valid UTF-8 without the control characters that DisplayText escapes.
 bool IsPrintableUtf8(std::string_view text);
 

@@ -36,16 +36,18 @@ constexpr const char* kTemporaryMarker = ".smartseg-tmp-";
 
 // Every set with files on disk that are not yet final, for the signal thread. The mutex is held
 // while such files are created, while a commit runs, and while the signal thread cleans up, so
-// the thread never sees a half-made step and no step starts after it.
+// the thread never sees a half-made step and no step starts after it. The registries are never
+// destroyed: a signal may arrive while exit() runs the static destructors, and the signal thread
+// must then still find valid, empty sets.
 std::mutex registryMutex;
 std::set<std::vector<FileSet::Entry*>*>& Registry() {
-  static std::set<std::vector<FileSet::Entry*>*> registry;
-  return registry;
+  static auto* registry = new std::set<std::vector<FileSet::Entry*>*>;
+  return *registry;
 }
 
 std::set<const std::string*>& OwnFiles() {
-  static std::set<const std::string*> files;
-  return files;
+  static auto* files = new std::set<const std::string*>;
+  return *files;
 }
 
 std::string SystemError(int error = errno) { return std::strerror(error); }

@@ -5,9 +5,9 @@
 #include "interfaces/smartcore/SmartTrainDataCollection.h"
 #include "interfaces/smartcore/SmartTrainDataDatabase.h"
 #include "tools/smartseg/Commands.h"
+#include "tools/smartseg/DisplayText.h"
 #include "tools/smartseg/Errors.h"
 #include "tools/smartseg/ModelFile.h"
-#include "tools/smartseg/PrintableText.h"
 
 namespace Smartseg {
 

@@ -9,10 +9,10 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/smartseg/Commands.h"
+#include "tools/smartseg/DisplayText.h"
 #include "tools/smartseg/Errors.h"
 #include "tools/smartseg/FileSet.h"
 #include "tools/smartseg/ImageFiles.h"
-#include "tools/smartseg/PrintableText.h"
 #include "tools/smartseg/serve/ServeCommand.h"
 
 namespace {

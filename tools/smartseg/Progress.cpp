@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "tools/smartseg/PrintableText.h"
+#include "tools/smartseg/DisplayText.h"
 
 namespace Smartseg {
 namespace {

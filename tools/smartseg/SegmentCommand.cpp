@@ -9,11 +9,11 @@
 #include "interfaces/smartcore/SmartSegmenterResults.h"
 #include "tools/smartseg/AtomicFile.h"
 #include "tools/smartseg/Commands.h"
+#include "tools/smartseg/DisplayText.h"
 #include "tools/smartseg/Errors.h"
 #include "tools/smartseg/FileSet.h"
 #include "tools/smartseg/ImageFiles.h"
 #include "tools/smartseg/ModelFile.h"
-#include "tools/smartseg/PrintableText.h"
 #include "tools/smartseg/Progress.h"
 #include "tools/smartseg/SegmentationOutput.h"
 
@@ -98,24 +98,6 @@ void CheckOutputPlan(const SegmentOptions& options, const Operator& model) {
                        "choose another --out folder so that it is not replaced");
     }
   }
-}
-
-// The results of one execution, reordered into the model's label order.
-std::vector<LabelResult> InLabelOrder(
-    const Operator& model, const Tamrix::Vision::SmartCore::SmartSegmenterResults& results) {
-  std::map<std::string, std::shared_ptr<Tamrix::Vision::SmartCore::ISmartSegmenterResult>> byName;
-  for (int i = 0; i < results.Count(); ++i) {
-    const auto result = results.Item(i);
-    if (result) byName.emplace(result->LabelName(), result);
-  }
-  std::vector<LabelResult> ordered;
-  const auto labels = model.Labels();
-  for (int i = 0; i < labels->Count(); ++i) {
-    const std::string name = labels->Item(i)->Name();
-    const auto found = byName.find(name);
-    ordered.push_back({name, found == byName.end() ? nullptr : found->second});
-  }
-  return ordered;
 }
 
 }  // namespace

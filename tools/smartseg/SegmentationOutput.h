@@ -11,6 +11,13 @@
 
 #include "interfaces/smartcore/ISmartSegmenterResult.h"
 
+namespace Tamrix::Vision::SmartCore {
+class SmartSegmenterResults;
+}
+namespace Tamrix::Vision::SmartSegmenter {
+class SmartSegmenterOperator;
+}
+
 namespace Smartseg {
 
 // One label's result, in the model's label order; `result` is null for a label the model has no
@@ -19,6 +26,11 @@ struct LabelResult {
   std::string name;
   std::shared_ptr<Tamrix::Vision::SmartCore::ISmartSegmenterResult> result;
 };
+
+// The results of one execution of `model`, one per label in the model's label order.
+std::vector<LabelResult> InLabelOrder(
+    const Tamrix::Vision::SmartSegmenter::SmartSegmenterOperator& model,
+    const Tamrix::Vision::SmartCore::SmartSegmenterResults& results);
 
 // At each pixel 1 + the position in `labels` of the label with the highest probability (the
 // first one on a tie); 0 where no label has a probability above 0. A result without

@@ -8,10 +8,10 @@
 #include "interfaces/smartcore/SmartTrainDataDatabase.h"
 #include "tools/smartseg/AnnotationFolders.h"
 #include "tools/smartseg/Commands.h"
+#include "tools/smartseg/DisplayText.h"
 #include "tools/smartseg/Errors.h"
 #include "tools/smartseg/ModelFile.h"
 #include "tools/smartseg/ModelLock.h"
-#include "tools/smartseg/PrintableText.h"
 #include "tools/smartseg/Progress.h"
 #include "tools/smartseg/TrainingSet.h"
 

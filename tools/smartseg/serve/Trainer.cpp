@@ -35,20 +35,7 @@ std::shared_ptr<Operator> LoadCopy(const std::string& archive) {
 
 std::vector<LabelResult> Segment(Operator& model, const LoadedImage& image) {
   Tamrix::Vision::SmartCore::ISmartSegmenter& segmenter = model;
-  const auto results = segmenter.Execute(*image.image, nullptr);
-  std::map<std::string, std::shared_ptr<Tamrix::Vision::SmartCore::ISmartSegmenterResult>> byName;
-  for (int i = 0; i < results->Count(); ++i) {
-    const auto result = results->Item(i);
-    if (result) byName.emplace(result->LabelName(), result);
-  }
-  std::vector<LabelResult> ordered;
-  const auto labels = model.Labels();
-  for (int i = 0; i < labels->Count(); ++i) {
-    const std::string name = labels->Item(i)->Name();
-    const auto found = byName.find(name);
-    ordered.push_back({name, found == byName.end() ? nullptr : found->second});
-  }
-  return ordered;
+  return InLabelOrder(model, *segmenter.Execute(*image.image, nullptr));
 }
 
 }  // namespace
