@@ -100,24 +100,6 @@ void CheckOutputPlan(const SegmentOptions& options, const Operator& model) {
   }
 }
 
-// The results of one execution, reordered into the model's label order.
-std::vector<LabelResult> InLabelOrder(
-    const Operator& model, const Tamrix::Vision::SmartCore::SmartSegmenterResults& results) {
-  std::map<std::string, std::shared_ptr<Tamrix::Vision::SmartCore::ISmartSegmenterResult>> byName;
-  for (int i = 0; i < results.Count(); ++i) {
-    const auto result = results.Item(i);
-    if (result) byName.emplace(result->LabelName(), result);
-  }
-  std::vector<LabelResult> ordered;
-  const auto labels = model.Labels();
-  for (int i = 0; i < labels->Count(); ++i) {
-    const std::string name = labels->Item(i)->Name();
-    const auto found = byName.find(name);
-    ordered.push_back({name, found == byName.end() ? nullptr : found->second});
-  }
-  return ordered;
-}
-
 }  // namespace
 
 int RunSegment(const SegmentOptions& options) {

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <utility>
 
+#include "interfaces/smartcore/SmartLabelCollection.h"
 #include "tools/smartseg/Errors.h"
 #include "tools/smartseg/FileSet.h"
 #include "tools/smartseg/ImageFiles.h"
@@ -108,6 +110,24 @@ std::filesystem::path OutputPath(const SegmentationFiles& files, const std::stri
 }
 
 }  // namespace
+
+std::vector<LabelResult> InLabelOrder(
+    const Tamrix::Vision::SmartSegmenter::SmartSegmenterOperator& model,
+    const Tamrix::Vision::SmartCore::SmartSegmenterResults& results) {
+  std::map<std::string, std::shared_ptr<Tamrix::Vision::SmartCore::ISmartSegmenterResult>> byName;
+  for (int i = 0; i < results.Count(); ++i) {
+    const auto result = results.Item(i);
+    if (result) byName.emplace(result->LabelName(), result);
+  }
+  std::vector<LabelResult> ordered;
+  const auto labels = model.Labels();
+  for (int i = 0; i < labels->Count(); ++i) {
+    const std::string name = labels->Item(i)->Name();
+    const auto found = byName.find(name);
+    ordered.push_back({name, found == byName.end() ? nullptr : found->second});
+  }
+  return ordered;
+}
 
 cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int height) {
   const bool wide = labels.size() > 255;

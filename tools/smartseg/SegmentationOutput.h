@@ -10,6 +10,8 @@
 #include <opencv2/core.hpp>
 
 #include "interfaces/smartcore/ISmartSegmenterResult.h"
+#include "interfaces/smartcore/SmartSegmenterResults.h"
+#include "vision/SmartSegmenter/SmartSegmenterOperator"
 
 namespace Smartseg {
 
@@ -19,6 +21,11 @@ struct LabelResult {
   std::string name;
   std::shared_ptr<Tamrix::Vision::SmartCore::ISmartSegmenterResult> result;
 };
+
+// The results of one execution of `model`, in its label order.
+std::vector<LabelResult> InLabelOrder(
+    const Tamrix::Vision::SmartSegmenter::SmartSegmenterOperator& model,
+    const Tamrix::Vision::SmartCore::SmartSegmenterResults& results);
 
 // At each pixel 1 + the position in `labels` of the label with the highest probability (the
 // first one on a tie); 0 where no label has a probability above 0. A result without
