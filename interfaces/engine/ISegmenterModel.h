@@ -45,6 +45,12 @@ class ISegmenterModel : public virtual Tamrix::Vorn::IObject {
       const IImage& image, const IRegion* region,
       const std::shared_ptr<SmartCore::ISmartLabel>& label) const = 0;
 
+  // How far, in pixels, the pixels that decide one pixel's result can lie from it: Execute on a
+  // crop of an image extended by this margin on every side (or to the image's edge) gives, inside
+  // the crop, exactly the result of Execute on the whole image. 0 for a model that looks at each
+  // pixel alone or has learned nothing.
+  virtual int ContextRadius() const { return 0; }
+
   // Rebuilds the state derived from the archived record after the model was loaded.
   virtual void UpdateTrainingParametersAndTrainCache() = 0;
 

@@ -39,6 +39,9 @@ class Segmenter : public ChangedEventShareableBase {
   // Segments `image` (only inside `region` when it is not null). Throws as Train.
   std::shared_ptr<SmartSegmenterResult> Execute(const IImage& image, const IRegion* region) const;
 
+  // The model's ContextRadius(); 0 without a model.
+  int ContextRadius() const;
+
   // The label the segmenter was made for; its Name() identifies the segmenter.
   std::shared_ptr<SmartCore::ISmartLabel> Label() const;
   // The engine model (empty only for a loaded segmenter that has not been given access yet).

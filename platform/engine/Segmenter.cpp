@@ -50,6 +50,8 @@ std::shared_ptr<SmartSegmenterResult> Segmenter::Execute(const IImage& image,
   return RequireModel("Execute").Execute(image, region, label_);
 }
 
+int Segmenter::ContextRadius() const { return model_ ? model_->ContextRadius() : 0; }
+
 std::shared_ptr<SmartCore::ISmartLabel> Segmenter::Label() const { return label_; }
 
 std::shared_ptr<ISegmenterModel> Segmenter::Model() const { return model_; }

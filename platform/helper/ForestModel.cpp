@@ -172,6 +172,14 @@ std::shared_ptr<SmartSegmenter::SmartSegmenterResult> ForestModel::Execute(
                                                                 std::move(probabilities));
 }
 
+int ForestModel::ContextRadius() const {
+  if (forest_.Empty()) return 0;
+  // Features reach Halo() pixels out; the smoothing then mixes probabilities from its own radius.
+  const double smoothing = std::min(sampleSize_, detail::kMaxSampleSize);
+  return detail::FeatureLayout(sampleSize_, 1).Halo() +
+         (smoothing > 0.0 ? detail::GaussianRadius(smoothing) : 0);
+}
+
 void ForestModel::UpdateTrainingParametersAndTrainCache() {
   // The archive carries the forest and the samples it was fitted on: they still agree.
   fitCurrent_ = true;

@@ -48,6 +48,8 @@ class ForestModel : public ShareableBase, public virtual SmartSegmenter::ISegmen
   std::shared_ptr<SmartSegmenter::SmartSegmenterResult> Execute(
       const IImage& image, const IRegion* region,
       const std::shared_ptr<SmartCore::ISmartLabel>& label) const override;
+  // The filter bank's halo plus the radius of the probability smoothing.
+  int ContextRadius() const override;
   void UpdateTrainingParametersAndTrainCache() override;
   std::string Describe() const override;
 

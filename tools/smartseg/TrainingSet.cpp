@@ -153,9 +153,15 @@ void TrainingSet::AddLabelMe(const std::filesystem::path& file) {
 void TrainingSet::AddMask(const std::filesystem::path& image, const std::filesystem::path& mask,
                           const std::vector<std::string>& labelNames) {
   const LoadedImage loaded = ReadImage(image);
+  AddMask(loaded, ReadLabelMask(mask, loaded.image->Width(), loaded.image->Height()), labelNames,
+          mask);
+}
+
+void TrainingSet::AddMask(const LoadedImage& loaded, const cv::Mat& values,
+                          const std::vector<std::string>& labelNames,
+                          const std::filesystem::path& mask) {
   const int width = loaded.image->Width();
   const int height = loaded.image->Height();
-  const cv::Mat values = ReadLabelMask(mask, width, height);
   const auto regions = MaskToShapes(values);
   // Every value is checked before any label is made, so a bad mask adds no label.
   for (const MaskLabelShapes& region : regions) {

@@ -40,6 +40,10 @@ class TrainingSet {
   // skipped as for AddLabelMe. Throws WorkError naming the file at fault.
   void AddMask(const std::filesystem::path& image, const std::filesystem::path& mask,
                const std::vector<std::string>& labelNames);
+  // AddMask for an image and its mask (CV_8UC1 of the image's size) already in memory; `source`
+  // names the mask in messages.
+  void AddMask(const LoadedImage& image, const cv::Mat& values,
+               const std::vector<std::string>& labelNames, const std::filesystem::path& source);
 
   // Appends the gathered items to the operator's database and the new labels to its label
   // collection. Throws WorkError, changing nothing, when a label that the annotations name ends

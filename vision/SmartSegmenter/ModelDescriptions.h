@@ -14,4 +14,9 @@ namespace Tamrix::Vision::SmartSegmenter {
 // call on the operator.
 std::vector<std::string> DescribeModels(const SmartSegmenterOperator& segmenterOperator);
 
+// The largest ISegmenterModel::ContextRadius() of the operator's segmenters: the margin around a
+// crop of an image that makes Execute on the extended crop agree, inside the crop, with Execute on
+// the whole image. 0 while the operator has not bound its engine. Changes nothing.
+int ContextRadius(const SmartSegmenterOperator& segmenterOperator);
+
 }  // namespace Tamrix::Vision::SmartSegmenter

@@ -1,6 +1,7 @@
 // The operator's entry in the reflection registry.
 #include <rttr/registration>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,15 @@ struct OperatorReflection {
     return lines;
   }
 
+  static int ContextRadius(const SmartSegmenterOperator& segmenterOperator) {
+    int radius = 0;
+    if (!segmenterOperator.impl_) return radius;
+    for (const auto& segmenter : *segmenterOperator.impl_->segmenters) {
+      radius = std::max(radius, segmenter->ContextRadius());
+    }
+    return radius;
+  }
+
   static std::shared_ptr<SmartSegmenterOperator> Create() {
     auto created =
         std::make_shared<SmartSegmenterOperator>(Tamrix::Vorn::IObject::ObjectCreateAccessToken{});
@@ -60,6 +70,10 @@ namespace Tamrix::Vision::SmartSegmenter {
 
 std::vector<std::string> DescribeModels(const SmartSegmenterOperator& segmenterOperator) {
   return detail::OperatorReflection::DescribeModels(segmenterOperator);
+}
+
+int ContextRadius(const SmartSegmenterOperator& segmenterOperator) {
+  return detail::OperatorReflection::ContextRadius(segmenterOperator);
 }
 
 }  // namespace Tamrix::Vision::SmartSegmenter
