@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <utility>
 #include <vector>
@@ -69,10 +70,11 @@ constexpr double kMaxSampleSize = 32.0;
 //   5 difference of Gaussians   G_s/2 * I - G_s * I
 //   6, 7 structure tensor       larger, smaller eigenvalue of G_2s * (grad grad^T of G_s * I)
 //   8 local energy              G_2s * (I - G_s * I)^2
-// Channels follow one another (colour images: red, green, blue). The (channel, scale) blocks are
-// computed on parallel threads; the values do not depend on it. Images are mirrored at their
-// borders (reflection about the edge pixel), so a pixel's features do not depend on how the image
-// is cut into tiles.
+// Channels follow one another (colour images: red, green, blue). Every Gaussian is computed once
+// and its derivatives taken by small stencils; the blurs and the (channel, scale) blocks run on
+// the workers of RunTasks, and the values do not depend on how many there are. Images are mirrored
+// at their borders (reflection about the edge pixel), so a pixel's features do not depend on how
+// the image is cut into tiles.
 class FeatureLayout {
  public:
   // Throws ArgumentException for a sample size that is negative or not a number, or a channel
@@ -104,6 +106,21 @@ class FeatureLayout {
 int GaussianRadius(double sigma);
 // The normalised weights w[0..radius] of a symmetric Gaussian kernel (w[k] weighs offsets +-k).
 std::vector<float> GaussianWeights(double sigma);
+
+// The separable Gaussian of scale `sigma` (the weights of GaussianWeights) of a width x height
+// plane, mirrored at its edges (reflection about the edge pixel). `source` and `target` must not
+// overlap. The helper's one blur, for features and probability maps alike: SIMD-vectorised with
+// the instruction set chosen at run time, and a pixel's value depends only on its neighbourhood,
+// not on where the plane starts or how wide it is.
+void GaussianBlur(const float* source, float* target, int width, int height, double sigma);
+
+// Worker threads the helper may use: VisionToolMultiThreading::ThreadCount() when multi-threading
+// is enabled, otherwise 1.
+int EngineThreadCount();
+// Runs body(task, worker) for every task in 0..count-1 on up to EngineThreadCount() workers: the
+// calling thread (worker 0) and tasks of the framework's TaskPool (workers 1, 2, ...). A worker
+// runs one task at a time. Returns when every task has ended; the first failure is rethrown then.
+void RunTasks(int count, const std::function<void(int task, int worker)>& body);
 
 // A rectangle of pixels of an image.
 struct TileRect {
