@@ -1,6 +1,7 @@
 #include "platform/helper/Segmentation.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "interfaces/core/GraphicInterfaces.h"
@@ -44,6 +45,39 @@ void Unite(PixelMask& target, const PixelMask& shape) {
   for (std::size_t i = 0; i < bits.size(); ++i) bits[i] = bits[i] | add[i];
 }
 
+// Marks the pixels of `shape` in `target`. A small area is tested pixel by pixel inside its box
+// (a pixel belongs to a region when the region contains its centre), so that a label mask made
+// of thousands of small rectangles costs their area, not a whole-image raster per rectangle.
+void Draw(PixelMask& target, const IShape& shape) {
+  if (target.Width() == 0 || target.Height() == 0) return;
+  const auto* region = dynamic_cast<const IRegion*>(&shape);
+  const BoundingBox box = shape.Bounds();
+  const double imageArea = static_cast<double>(target.Width()) * target.Height();
+  if (region != nullptr && shape.IsArea() && !box.Empty() && std::isfinite(box.X0) &&
+      std::isfinite(box.X1) && std::isfinite(box.Y0) && std::isfinite(box.Y1) &&
+      (box.X1 - box.X0 + 3.0) * (box.Y1 - box.Y0 + 3.0) <= imageArea / 8.0) {
+    // One pixel of margin absorbs rounding in the box, as the shapes' own rasterisers do.
+    // Clamped as doubles first: a box far outside the image must not overflow an int.
+    const auto clamp = [](double value, int last) {
+      return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(last)));
+    };
+    const int x0 = clamp(std::floor(box.X0) - 1.0, target.Width() - 1);
+    const int x1 = clamp(std::ceil(box.X1) + 1.0, target.Width() - 1);
+    const int y0 = clamp(std::floor(box.Y0) - 1.0, target.Height() - 1);
+    const int y1 = clamp(std::ceil(box.Y1) + 1.0, target.Height() - 1);
+    auto& bits = target.Data();
+    const auto width = static_cast<std::size_t>(target.Width());
+    for (int y = y0; y <= y1; ++y) {
+      for (int x = x0; x <= x1; ++x) {
+        if (region->Contains(x, y)) bits[static_cast<std::size_t>(y) * width + x] = 1;
+      }
+    }
+    return;
+  }
+  const double stroke = shape.IsArea() ? 0.0 : kCurveStrokeWidth;
+  Unite(target, shape.Rasterize(target.Width(), target.Height(), stroke));
+}
+
 }  // namespace
 
 LabelMasks RasterizeLabelMasks(const SmartCore::SmartTrainData& item, int width, int height,
@@ -56,9 +90,7 @@ LabelMasks RasterizeLabelMasks(const SmartCore::SmartTrainData& item, int width,
     const auto label = assignment->Label();
     const auto shape = assignment->Shape();
     if (!label || !shape) continue;
-    const double stroke = shape->IsArea() ? 0.0 : kCurveStrokeWidth;
-    Unite(label->Name() == labelName ? masks.positive : masks.negative,
-          shape->Rasterize(width, height, stroke));
+    Draw(label->Name() == labelName ? masks.positive : masks.negative, *shape);
   }
   return masks;
 }
@@ -195,75 +227,37 @@ std::vector<float> ClassifyImage(const RandomForest& forest, const IImage& image
   return probabilities;
 }
 
-namespace {
-
-// Separable Gaussian of a width x height plane, offsets clamped to the plane's edge.
-void GaussianPlane(std::vector<float>& plane, int width, int height, const std::vector<float>& w) {
-  const int radius = static_cast<int>(w.size()) - 1;
-  std::vector<float> pass(plane.size());
-  const auto row = [width](std::vector<float>& p, int y) {
-    return p.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-  };
-  for (int y = 0; y < height; ++y) {
-    float* target = row(pass, y);
-    const float* centre = row(plane, y);
-    for (int x = 0; x < width; ++x) target[x] = w[0] * centre[x];
-    for (int k = 1; k <= radius; ++k) {
-      const float* above = row(plane, std::max(0, y - k));
-      const float* below = row(plane, std::min(height - 1, y + k));
-      const float weight = w[static_cast<std::size_t>(k)];
-      for (int x = 0; x < width; ++x) target[x] += weight * (above[x] + below[x]);
-    }
-  }
-  const int first = std::min(radius, width);
-  const int last = std::max(first, width - radius);
-  for (int y = 0; y < height; ++y) {
-    const float* source = row(pass, y);
-    float* target = row(plane, y);
-    for (int x = 0; x < width; ++x) target[x] = w[0] * source[x];
-    for (int k = 1; k <= radius; ++k) {
-      const float weight = w[static_cast<std::size_t>(k)];
-      for (int x = 0; x < first; ++x) {
-        target[x] += weight * (source[std::max(0, x - k)] + source[std::min(width - 1, x + k)]);
-      }
-      for (int x = first; x < last; ++x) target[x] += weight * (source[x - k] + source[x + k]);
-      for (int x = last; x < width; ++x) {
-        target[x] += weight * (source[std::max(0, x - k)] + source[std::min(width - 1, x + k)]);
-      }
-    }
-  }
-}
-
-}  // namespace
-
 void SmoothProbabilities(std::vector<float>& probabilities, int width, int height,
                          const PixelMask* inside, double sigma) {
   if (!(sigma > 0.0) || probabilities.empty()) return;
-  const std::vector<float> w = GaussianWeights(sigma);
+  FloatBuffer blurred(probabilities.size());
   if (inside == nullptr) {
-    // Every pixel weighs 1, so each blurred weight is the same sum of the same terms, wherever
-    // the pixel lies: computed once, in the order GaussianPlane adds them.
-    const auto pass = [&w](float value) {
-      float sum = w[0] * value;
-      for (std::size_t k = 1; k < w.size(); ++k) sum += w[k] * (value + value);
-      return sum;
-    };
-    const float weight = pass(pass(1.0f));
-    GaussianPlane(probabilities, width, height, w);
-    for (float& p : probabilities) p = weight > 0.0f ? std::clamp(p / weight, 0.0f, 1.0f) : 0.0f;
+    // Every pixel weighs 1, so each blurred weight is the same sum of the same terms, wherever the
+    // pixel lies: computed once, on a plane just large enough for one whole kernel.
+    const int side = 2 * GaussianRadius(sigma) + 1;
+    const std::vector<float> ones(static_cast<std::size_t>(side) * side, 1.0f);
+    std::vector<float> blurredOnes(ones.size());
+    GaussianBlur(ones.data(), blurredOnes.data(), side, side, sigma);
+    const float weight = blurredOnes[blurredOnes.size() / 2];
+    GaussianBlur(probabilities.data(), blurred.data(), width, height, sigma);
+    for (std::size_t i = 0; i < probabilities.size(); ++i) {
+      probabilities[i] = weight > 0.0f ? std::clamp(blurred[i] / weight, 0.0f, 1.0f) : 0.0f;
+    }
     return;
   }
-  std::vector<float> weight(probabilities.size(), 1.0f);
+  FloatBuffer weight(probabilities.size());
+  FloatBuffer blurredWeight(probabilities.size());
+  const auto& bits = inside->Data();
   for (std::size_t i = 0; i < weight.size(); ++i) {
-    weight[i] = inside->Data()[i] ? 1.0f : 0.0f;
+    weight[i] = bits[i] != 0 ? 1.0f : 0.0f;
     probabilities[i] *= weight[i];
   }
-  GaussianPlane(probabilities, width, height, w);
-  GaussianPlane(weight, width, height, w);
+  GaussianBlur(probabilities.data(), blurred.data(), width, height, sigma);
+  GaussianBlur(weight.data(), blurredWeight.data(), width, height, sigma);
   for (std::size_t i = 0; i < probabilities.size(); ++i) {
-    const bool in = inside->Data()[i] != 0;
-    probabilities[i] =
-        in && weight[i] > 0.0f ? std::clamp(probabilities[i] / weight[i], 0.0f, 1.0f) : 0.0f;
+    probabilities[i] = bits[i] != 0 && blurredWeight[i] > 0.0f
+                           ? std::clamp(blurred[i] / blurredWeight[i], 0.0f, 1.0f)
+                           : 0.0f;
   }
 }
 
