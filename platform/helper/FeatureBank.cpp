@@ -247,7 +247,11 @@ int EngineThreadCount() {
 }
 
 void RunTasks(int count, const std::function<void(int task, int worker)>& body) {
-  const int workers = std::min(count, EngineThreadCount());
+  RunTasks(count, EngineThreadCount(), body);
+}
+
+void RunTasks(int count, int workerLimit, const std::function<void(int task, int worker)>& body) {
+  const int workers = std::min(count, workerLimit);
   if (workers <= 1) {
     for (int task = 0; task < count; ++task) body(task, 0);
     return;
@@ -366,28 +370,37 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
   const auto sigmaOf = [&](int level) {
     return level == 0 ? 0.5 * scales[0] : scales[static_cast<std::size_t>(level - 1)];
   };
+  // How far around the tile each smoothing is read: the integration-scale blur of the tensor
+  // products reaches GaussianRadius(2 s) pixels out, their central differences one more. The
+  // half of the smallest scale is read on the tile only.
+  const auto reachOf = [&](int level) {
+    return level == 0 ? 0 : GaussianRadius(2.0 * sigmaOf(level)) + 1;
+  };
+  const auto around = [&](int reach) {
+    return cv::Rect(halo - reach, halo - reach, rect.width + 2 * reach, rect.height + 2 * reach);
+  };
   // Coarse scales first: their blurs take longest, and the finer ones then fill the other
   // workers' time.
-  RunTasks(channels * levels, [&](int task, int) {
+  const int workers = EngineThreadCount();
+  RunTasks(channels * levels, workers, [&](int task, int) {
     const int channel = task / levels;
     const int level = levels - 1 - task % levels;
-    cv::Mat in = View(inputs[static_cast<std::size_t>(channel)]);
-    cv::Mat out = View(smooth[static_cast<std::size_t>(channel * levels + level)]);
-    Blur(in, out, sigmaOf(level));
+    const cv::Rect window = around(reachOf(level));
+    const cv::Mat in = View(inputs[static_cast<std::size_t>(channel)]);
+    cv::Mat out = View(smooth[static_cast<std::size_t>(channel * levels + level)])(window);
+    Blur(in(window), out, sigmaOf(level));
   });
 
-  // The planes a worker needs, allocated once per worker: the tensor products and local energy
-  // (four values per pixel, blurred together) and their blur.
+  // What a worker needs, allocated once per worker: the tensor products and local energy (four
+  // values per pixel, blurred together), their blur, and rows of core values on their way into
+  // the pixel-major tile.
   struct Workspace {
     Plane products, integrated;
+    std::vector<float> rows;
   };
-  std::vector<Workspace> workspaces(static_cast<std::size_t>(EngineThreadCount()));
-  // Core-pixel writer for values computed on the fly.
-  const auto put = [&](int x, int y, int feature, float value) {
-    tile.values[(static_cast<std::size_t>(y) * rect.width + static_cast<std::size_t>(x)) * count +
-                static_cast<std::size_t>(feature)] = value;
-  };
-  RunTasks(channels * scaleCount, [&](int task, int worker) {
+  std::vector<Workspace> workspaces(static_cast<std::size_t>(workers));
+  const auto width = static_cast<std::size_t>(rect.width);
+  RunTasks(channels * scaleCount, workers, [&](int task, int worker) {
     const int channel = task / scaleCount;
     const int scale = scaleCount - 1 - task % scaleCount;
     const double s = scales[static_cast<std::size_t>(scale)];
@@ -395,57 +408,85 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
     if (ws.products.width != 4 * paddedWidth || ws.products.height != paddedHeight) {
       ws.products = Plane(4 * paddedWidth, paddedHeight);
       ws.integrated = Plane(4 * paddedWidth, paddedHeight);
+      ws.rows.resize(5 * width);
     }
     const Plane& input = inputs[static_cast<std::size_t>(channel)];
     const Plane& mid = smooth[static_cast<std::size_t>(channel * levels + scale + 1)];
     const Plane& halfPlane = smooth[static_cast<std::size_t>(channel * levels + scale)];
     const int feature = channel * perChannel + 1 + scale * FeatureLayout::kPerScale;
     store(mid.v.data(), paddedWidth, 1, 0, feature + 0);
-    for (int y = 0; y < paddedHeight; ++y) {
-      const float* up = mid.Row(std::max(0, y - 1));
+
+    // Tensor products and local energy where the integration blur reads them. Every neighbour
+    // lies inside the smoothed window, so the loops need no bounds and vectorise.
+    const int reach = GaussianRadius(2.0 * s);
+    const int x0 = halo - reach, x1 = halo + rect.width + reach;
+    for (int y = halo - reach; y < halo + rect.height + reach; ++y) {
+      const float* up = mid.Row(y - 1);
       const float* centre = mid.Row(y);
-      const float* down = mid.Row(std::min(paddedHeight - 1, y + 1));
+      const float* down = mid.Row(y + 1);
       const float* raw = input.Row(y);
-      const float* half = halfPlane.Row(y);
       float* product = ws.products.Row(y);
-      const bool coreRow = y >= halo && y < halo + rect.height;
-      for (int x = 0; x < paddedWidth; ++x) {
-        const int left = std::max(0, x - 1);
-        const int right = std::min(paddedWidth - 1, x + 1);
-        const float ix = 0.5f * (centre[right] - centre[left]);
+      for (int x = x0; x < x1; ++x) {
+        const float ix = 0.5f * (centre[x + 1] - centre[x - 1]);
         const float iy = 0.5f * (down[x] - up[x]);
         const float detail = raw[x] - centre[x];
         product[4 * x + 0] = ix * ix;
         product[4 * x + 1] = ix * iy;
         product[4 * x + 2] = iy * iy;
         product[4 * x + 3] = detail * detail;
-        if (!coreRow || x < halo || x >= halo + rect.width) continue;
-        const float ixx = centre[right] - 2.0f * centre[x] + centre[left];
-        const float iyy = down[x] - 2.0f * centre[x] + up[x];
-        const float ixy = 0.25f * (down[right] - down[left] - up[right] + up[left]);
-        float larger = 0.0f, smaller = 0.0f;
-        Eigenvalues(ixx, ixy, iyy, larger, smaller);
-        const int cx = x - halo, cy = y - halo;
-        put(cx, cy, feature + 1, std::sqrt(ix * ix + iy * iy));
-        put(cx, cy, feature + 2, ixx + iyy);
-        put(cx, cy, feature + 3, larger);
-        put(cx, cy, feature + 4, smaller);
-        put(cx, cy, feature + 5, half[x] - centre[x]);
       }
     }
+
+    // Gradient, curvature and difference of Gaussians of the tile's pixels, a row at a time.
+    float* gradient = ws.rows.data();
+    float* laplacian = gradient + width;
+    float* larger = laplacian + width;
+    float* smaller = larger + width;
+    float* dog = smaller + width;
+    for (int cy = 0; cy < rect.height; ++cy) {
+      const int y = cy + halo;
+      const float* up = mid.Row(y - 1) + halo;
+      const float* centre = mid.Row(y) + halo;
+      const float* down = mid.Row(y + 1) + halo;
+      const float* half = halfPlane.Row(y) + halo;
+      for (int x = 0; x < rect.width; ++x) {
+        const float ix = 0.5f * (centre[x + 1] - centre[x - 1]);
+        const float iy = 0.5f * (down[x] - up[x]);
+        const float ixx = centre[x + 1] - 2.0f * centre[x] + centre[x - 1];
+        const float iyy = down[x] - 2.0f * centre[x] + up[x];
+        const float ixy = 0.25f * (down[x + 1] - down[x - 1] - up[x + 1] + up[x - 1]);
+        gradient[x] = std::sqrt(ix * ix + iy * iy);
+        laplacian[x] = ixx + iyy;
+        Eigenvalues(ixx, ixy, iyy, larger[x], smaller[x]);
+        dog[x] = half[x] - centre[x];
+      }
+      float* out = tile.values.data() + static_cast<std::size_t>(cy) * width * count +
+                   static_cast<std::size_t>(feature);
+      for (std::size_t x = 0; x < width; ++x, out += count) {
+        out[1] = gradient[x];
+        out[2] = laplacian[x];
+        out[3] = larger[x];
+        out[4] = smaller[x];
+        out[5] = dog[x];
+      }
+    }
+
     // Only the tile's own pixels are read from the integration-scale blur.
-    const cv::Rect core(halo, halo, rect.width, rect.height);
+    const cv::Rect core = around(0);
     const cv::Mat products = View(ws.products, 4);
     cv::Mat integrated = View(ws.integrated, 4)(core);
     Blur(products(core), integrated, 2.0 * s);
-    for (int y = 0; y < rect.height; ++y) {
-      const float* sums = ws.integrated.Row(y + halo) + 4 * halo;
+    for (int cy = 0; cy < rect.height; ++cy) {
+      const float* sums = ws.integrated.Row(cy + halo) + 4 * halo;
       for (int x = 0; x < rect.width; ++x) {
-        float larger = 0.0f, smaller = 0.0f;
-        Eigenvalues(sums[4 * x], sums[4 * x + 1], sums[4 * x + 2], larger, smaller);
-        put(x, y, feature + 6, larger);
-        put(x, y, feature + 7, smaller);
-        put(x, y, feature + 8, sums[4 * x + 3]);
+        Eigenvalues(sums[4 * x], sums[4 * x + 1], sums[4 * x + 2], larger[x], smaller[x]);
+      }
+      float* out = tile.values.data() + static_cast<std::size_t>(cy) * width * count +
+                   static_cast<std::size_t>(feature);
+      for (std::size_t x = 0; x < width; ++x, out += count) {
+        out[6] = larger[x];
+        out[7] = smaller[x];
+        out[8] = sums[4 * x + 3];
       }
     }
   });

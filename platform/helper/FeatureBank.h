@@ -121,6 +121,9 @@ int EngineThreadCount();
 // calling thread (worker 0) and tasks of the framework's TaskPool (workers 1, 2, ...). A worker
 // runs one task at a time. Returns when every task has ended; the first failure is rethrown then.
 void RunTasks(int count, const std::function<void(int task, int worker)>& body);
+// The same on at most `workers` workers (numbered below it), for callers that size per-worker
+// state first and must not see the framework setting change in between.
+void RunTasks(int count, int workers, const std::function<void(int task, int worker)>& body);
 
 // A rectangle of pixels of an image.
 struct TileRect {

@@ -135,19 +135,27 @@ std::uint64_t ItemFingerprint(std::uint64_t imageFingerprint, const LabelMasks& 
 std::vector<std::size_t> ChooseSamples(const PixelMask& mask, std::size_t cap, std::uint64_t seed,
                                        std::uint64_t fingerprint) {
   std::vector<std::size_t> chosen;
-  const auto& bits = mask.Data();
-  for (std::size_t i = 0; i < bits.size(); ++i) {
-    if (bits[i]) chosen.push_back(i);
-  }
-  if (chosen.size() <= cap) return chosen;
-  // The pixels with the smallest keys win: a seeded, order-free choice.
+  if (cap == 0) return chosen;
+  // The pixels with the smallest keys win: a seeded, order-free choice. One pass over the mask
+  // keeps the cap smallest keys seen so far in a max-heap, so a densely labelled mask costs one
+  // key per pixel and no list of all its pixels.
   const std::uint64_t base = Mix(seed ^ Mix(fingerprint));
-  std::vector<std::pair<std::uint64_t, std::size_t>> keyed;
-  keyed.reserve(chosen.size());
-  for (std::size_t i : chosen) keyed.emplace_back(Mix(base + i), i);
-  std::nth_element(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(cap), keyed.end());
-  chosen.clear();
-  for (std::size_t k = 0; k < cap; ++k) chosen.push_back(keyed[k].second);
+  const auto& bits = mask.Data();
+  std::vector<std::pair<std::uint64_t, std::size_t>> heap;
+  for (std::size_t i = 0; i < bits.size(); ++i) {
+    if (bits[i] == 0) continue;
+    const std::uint64_t key = Mix(base + i);
+    if (heap.size() < cap) {
+      heap.emplace_back(key, i);
+      if (heap.size() == cap) std::make_heap(heap.begin(), heap.end());
+    } else if (key < heap.front().first) {
+      std::pop_heap(heap.begin(), heap.end());
+      heap.back() = {key, i};
+      std::push_heap(heap.begin(), heap.end());
+    }
+  }
+  chosen.reserve(heap.size());
+  for (const auto& entry : heap) chosen.push_back(entry.second);
   std::sort(chosen.begin(), chosen.end());
   return chosen;
 }
