@@ -313,10 +313,15 @@ cv::Mat View(Plane& plane, int channels = 1) {
 }  // namespace
 
 void GaussianBlur(const float* source, float* target, int width, int height, double sigma) {
-  if (width <= 0 || height <= 0) return;
+  GaussianBlurRows(source, target, width, height, 0, height, sigma);
+}
+
+void GaussianBlurRows(const float* source, float* target, int width, int height, int first,
+                      int rows, double sigma) {
+  if (width <= 0 || height <= 0 || rows <= 0) return;
   const cv::Mat in(height, width, CV_32F, const_cast<float*>(source));
-  cv::Mat out(height, width, CV_32F, target);
-  Blur(in, out, sigma);
+  cv::Mat out(rows, width, CV_32F, target);
+  Blur(in(cv::Rect(0, first, width, rows)), out, sigma);
 }
 
 TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,

@@ -113,6 +113,10 @@ std::vector<float> GaussianWeights(double sigma);
 // the instruction set chosen at run time, and a pixel's value depends only on its neighbourhood,
 // not on where the plane starts or how wide it is.
 void GaussianBlur(const float* source, float* target, int width, int height, double sigma);
+// Rows first .. first + rows - 1 of GaussianBlur of the plane, into `target` (rows x width), with
+// exactly the values the whole blur gives them. `target` must not overlap those rows' sources.
+void GaussianBlurRows(const float* source, float* target, int width, int height, int first,
+                      int rows, double sigma);
 
 // Worker threads the helper may use: VisionToolMultiThreading::ThreadCount() when multi-threading
 // is enabled, otherwise 1.

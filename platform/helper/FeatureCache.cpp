@@ -21,7 +21,7 @@ std::weak_ptr<const void> OwnerOf(const IImage& image) {
 FeatureCache::FeatureCache(std::size_t byteBudget) : budget_(byteBudget) {}
 
 FeatureCache& FeatureCache::Shared() {
-  static FeatureCache cache(std::size_t{512} << 20);
+  static FeatureCache cache(std::size_t{160} << 20);
   return cache;
 }
 

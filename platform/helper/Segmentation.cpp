@@ -235,10 +235,39 @@ std::vector<float> ClassifyImage(const RandomForest& forest, const IImage& image
   return probabilities;
 }
 
+namespace {
+
+// Blurs a width x height plane in place, band by band: each band is blurred from the plane as it
+// still is and written back only once the next band, the last to read its rows, is done. Memory
+// is two bands, not a second plane; each value is the one a whole-plane blur gives.
+void BlurInPlace(float* plane, int width, int height, double sigma) {
+  const int band = std::max(GaussianRadius(sigma), 64);
+  const std::size_t rowFloats = static_cast<std::size_t>(width);
+  FloatBuffer done(static_cast<std::size_t>(band) * rowFloats);
+  FloatBuffer next(done.size());
+  int doneFirst = -1, doneRows = 0;
+  for (int first = 0; first < height; first += band) {
+    const int rows = std::min(band, height - first);
+    GaussianBlurRows(plane, next.data(), width, height, first, rows, sigma);
+    if (doneFirst >= 0) {
+      std::copy_n(done.data(), static_cast<std::size_t>(doneRows) * rowFloats,
+                  plane + static_cast<std::size_t>(doneFirst) * rowFloats);
+    }
+    std::swap(done, next);
+    doneFirst = first;
+    doneRows = rows;
+  }
+  if (doneFirst >= 0) {
+    std::copy_n(done.data(), static_cast<std::size_t>(doneRows) * rowFloats,
+                plane + static_cast<std::size_t>(doneFirst) * rowFloats);
+  }
+}
+
+}  // namespace
+
 void SmoothProbabilities(std::vector<float>& probabilities, int width, int height,
                          const PixelMask* inside, double sigma) {
   if (!(sigma > 0.0) || probabilities.empty()) return;
-  FloatBuffer blurred(probabilities.size());
   if (inside == nullptr) {
     // Every pixel weighs 1, so each blurred weight is the same sum of the same terms, wherever the
     // pixel lies: computed once, on a plane just large enough for one whole kernel.
@@ -247,24 +276,21 @@ void SmoothProbabilities(std::vector<float>& probabilities, int width, int heigh
     std::vector<float> blurredOnes(ones.size());
     GaussianBlur(ones.data(), blurredOnes.data(), side, side, sigma);
     const float weight = blurredOnes[blurredOnes.size() / 2];
-    GaussianBlur(probabilities.data(), blurred.data(), width, height, sigma);
-    for (std::size_t i = 0; i < probabilities.size(); ++i) {
-      probabilities[i] = weight > 0.0f ? std::clamp(blurred[i] / weight, 0.0f, 1.0f) : 0.0f;
-    }
+    BlurInPlace(probabilities.data(), width, height, sigma);
+    for (float& p : probabilities) p = weight > 0.0f ? std::clamp(p / weight, 0.0f, 1.0f) : 0.0f;
     return;
   }
   FloatBuffer weight(probabilities.size());
-  FloatBuffer blurredWeight(probabilities.size());
   const auto& bits = inside->Data();
   for (std::size_t i = 0; i < weight.size(); ++i) {
     weight[i] = bits[i] != 0 ? 1.0f : 0.0f;
     probabilities[i] *= weight[i];
   }
-  GaussianBlur(probabilities.data(), blurred.data(), width, height, sigma);
-  GaussianBlur(weight.data(), blurredWeight.data(), width, height, sigma);
+  BlurInPlace(probabilities.data(), width, height, sigma);
+  BlurInPlace(weight.data(), width, height, sigma);
   for (std::size_t i = 0; i < probabilities.size(); ++i) {
-    probabilities[i] = bits[i] != 0 && blurredWeight[i] > 0.0f
-                           ? std::clamp(blurred[i] / blurredWeight[i], 0.0f, 1.0f)
+    probabilities[i] = bits[i] != 0 && weight[i] > 0.0f
+                           ? std::clamp(probabilities[i] / weight[i], 0.0f, 1.0f)
                            : 0.0f;
   }
 }
