@@ -208,8 +208,12 @@ std::vector<float> GaussianWeights(double sigma) {
   return weights;
 }
 
-FeatureLayout::FeatureLayout(double sampleSize, int channelCount)
-    : sampleSize_(sampleSize), channelCount_(channelCount) {
+FeatureLayout::FeatureLayout(double sampleSize, int channelCount, int bank)
+    : sampleSize_(sampleSize), channelCount_(channelCount), bank_(bank) {
+  if (bank != 1 && bank != kCurrentBank) {
+    throw ArgumentException("Feature bank: expected bank 1 or " + std::to_string(kCurrentBank) +
+                            ", found " + std::to_string(bank));
+  }
   if (!(sampleSize >= 0.0)) {
     throw ArgumentException("Feature bank: expected a sample size of at least 0, found " +
                             std::to_string(sampleSize));
@@ -225,7 +229,7 @@ FeatureLayout::FeatureLayout(double sampleSize, int channelCount)
     std::reverse(scales_.begin(), scales_.end());
   }
   for (double s : scales_) {
-    halo_ = std::max(halo_, GaussianRadius(s) + 1 + GaussianRadius(2.0 * s));
+    halo_ = std::max(halo_, GaussianRadius(s) + 1 + GaussianRadius(IntegrationScale(s)));
   }
 }
 
@@ -379,7 +383,7 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
   // products reaches GaussianRadius(2 s) pixels out, their central differences one more. The
   // half of the smallest scale is read on the tile only.
   const auto reachOf = [&](int level) {
-    return level == 0 ? 0 : GaussianRadius(2.0 * sigmaOf(level)) + 1;
+    return level == 0 ? 0 : GaussianRadius(layout.IntegrationScale(sigmaOf(level))) + 1;
   };
   const auto around = [&](int reach) {
     return cv::Rect(halo - reach, halo - reach, rect.width + 2 * reach, rect.height + 2 * reach);
@@ -423,7 +427,7 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
 
     // Tensor products and local energy where the integration blur reads them. Every neighbour
     // lies inside the smoothed window, so the loops need no bounds and vectorise.
-    const int reach = GaussianRadius(2.0 * s);
+    const int reach = GaussianRadius(layout.IntegrationScale(s));
     const int x0 = halo - reach, x1 = halo + rect.width + reach;
     for (int y = halo - reach; y < halo + rect.height + reach; ++y) {
       const float* up = mid.Row(y - 1);
@@ -480,7 +484,7 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
     const cv::Rect core = around(0);
     const cv::Mat products = View(ws.products, 4);
     cv::Mat integrated = View(ws.integrated, 4)(core);
-    Blur(products(core), integrated, 2.0 * s);
+    Blur(products(core), integrated, layout.IntegrationScale(s));
     for (int cy = 0; cy < rect.height; ++cy) {
       const float* sums = ws.integrated.Row(cy + halo) + 4 * halo;
       for (int x = 0; x < rect.width; ++x) {

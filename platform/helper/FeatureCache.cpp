@@ -72,7 +72,8 @@ std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const
       }
       if (!pending.valid() && it->image == &image && SameOwner(it->owner, owner) &&
           it->generation == generation && it->sampleSize == layout.SampleSize() &&
-          it->channelCount == layout.ChannelCount() && it->rect == rect) {
+          it->channelCount == layout.ChannelCount() && it->bank == layout.Bank() &&
+          it->rect == rect) {
         it->lastUse = ++clock_;
         pending = it->features;
       }
@@ -85,6 +86,7 @@ std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const
       entry.generation = generation;
       entry.sampleSize = layout.SampleSize();
       entry.channelCount = layout.ChannelCount();
+      entry.bank = layout.Bank();
       entry.rect = rect;
       entry.features = promise.get_future().share();
       entry.lastUse = ++clock_;

@@ -47,6 +47,7 @@ class FeatureCache {
     std::uint64_t generation = 0;
     double sampleSize = 0.0;
     int channelCount = 0;
+    int bank = 0;
     TileRect rect;
     std::shared_future<std::shared_ptr<const TileFeatures>> features;
     std::size_t bytes = 0;

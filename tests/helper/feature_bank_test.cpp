@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <thread>
 #include <tuple>
+#include <utility>
 
 #include "interfaces/core/Exceptions.h"
 #include "interfaces/core/Image16Grey.h"
@@ -38,19 +39,23 @@ double KernelVariance(double sigma) {
 }
 
 TEST(FeatureLayout, ScalesCountAndHaloFollowTheSampleSize) {
-  // Halo: ceil(3 s) + 1 + ceil(6 s) for the largest scale s.
+  // Halo: ceil(3 s) + 1 + ceil(9 s) for the largest scale s (bank 2), ceil(3 s) + 1 + ceil(6 s)
+  // in bank 1.
   const struct {
     double sampleSize;
     int channels;
     std::vector<double> scales;
-    int count, halo;
-  } cases[] = {{5.0, 1, {1.25, 2.5, 5.0}, 28, 15 + 1 + 30},
-               {5.0, 3, {1.25, 2.5, 5.0}, 84, 46},
-               {0.0, 1, {}, 1, 0},
-               {0.5, 1, {0.5}, 10, 2 + 1 + 3},
-               {100.0, 1, {1, 2, 4, 8, 16, 32}, 55, 96 + 1 + 192}};
+    int count, halo, bank;
+  } cases[] = {{5.0, 1, {1.25, 2.5, 5.0}, 28, 15 + 1 + 45, 2},
+               {5.0, 3, {1.25, 2.5, 5.0}, 84, 61, 2},
+               {5.0, 1, {1.25, 2.5, 5.0}, 28, 15 + 1 + 30, 1},
+               {0.0, 1, {}, 1, 0, 2},
+               {0.5, 1, {0.5}, 10, 2 + 1 + 5, 2},
+               {0.5, 1, {0.5}, 10, 2 + 1 + 3, 1},
+               {100.0, 1, {1, 2, 4, 8, 16, 32}, 55, 96 + 1 + 288, 2}};
   for (const auto& c : cases) {
-    const FeatureLayout layout(c.sampleSize, c.channels);
+    const FeatureLayout layout(c.sampleSize, c.channels, c.bank);
+    EXPECT_EQ(layout.Bank(), c.bank);
     EXPECT_EQ(layout.Scales(), c.scales) << c.sampleSize;
     EXPECT_EQ(layout.Count(), c.count) << c.sampleSize;
     EXPECT_EQ(layout.Halo(), c.halo) << c.sampleSize;
@@ -62,6 +67,8 @@ TEST(FeatureLayout, RefusesBadSampleSizesChannelCountsAndImages) {
   EXPECT_THROW(FeatureLayout(std::nan(""), 1), ArgumentException);
   EXPECT_THROW(FeatureLayout(5.0, 0), ArgumentException);
   EXPECT_THROW(FeatureLayout(5.0, 4), ArgumentException);
+  EXPECT_THROW(FeatureLayout(5.0, 1, 0), ArgumentException);
+  EXPECT_THROW(FeatureLayout(5.0, 1, 3), ArgumentException);
   EXPECT_THROW(
       ComputeTileFeatures(*NoiseImage(8, 8, 1), TileRect{0, 0, 8, 8}, FeatureLayout(1.0, 3)),
       VisionException);
@@ -89,27 +96,30 @@ TEST(FeatureBank, ARampHasConstantGradientAndNoCurvatureOrTexture) {
 
 TEST(FeatureBank, AParabolaHasTheCurvatureAndEnergyOfItsKernel) {
   // I(x, y) = (x - 40)^2 on a 16-bit image. Smoothing adds the kernel's variance v_s, the second
-  // difference is 2, the structure tensor at the vertex is 4 v_2s (the gradient 2 (x - 40)
-  // squared and smoothed at 2 s), the difference of Gaussians v_s/2 - v_s, and I - G_s I = -v_s
-  // everywhere, so the local energy is v_s^2.
+  // difference is 2, the structure tensor at the vertex is 4 v_ks (the gradient 2 (x - 40)
+  // squared and smoothed at the integration scale k s: 3 s in bank 2, 2 s in bank 1), the
+  // difference of Gaussians v_s/2 - v_s, and I - G_s I = -v_s everywhere, so the local energy is
+  // v_s^2.
   auto image = std::make_shared<Image16Grey>(kToken, 81, 6);
   for (int y = 0; y < 6; ++y) {
     for (int x = 0; x < 81; ++x)
       image->MutableRow(y)[x] = static_cast<std::uint16_t>((x - 40) * (x - 40));
   }
-  const TileFeatures tile =
-      ComputeTileFeatures(*image, TileRect{0, 0, 81, 6}, FeatureLayout(2.0, 1));
-  for (int s = 0; s < 2; ++s) {
-    const double scale = s + 1.0, v = KernelVariance(scale);
-    const double expected[9] = {
-        v, 0, 2, 2, 0, KernelVariance(0.5 * scale) - v, 4 * KernelVariance(2 * scale), 0, v * v};
-    const double tolerance[9] = {1e-3, 1e-3, 1e-3, 1e-3, 1e-3, 2e-3, 1e-2, 1e-3, 1e-2};
-    for (int which = 0; which < 9; ++which) {
-      EXPECT_NEAR(tile.Pixel(40, 3)[At(s, which)], expected[which], tolerance[which])
-          << "scale " << scale << " feature " << which;
+  for (const auto& [bank, k] : {std::pair{2, 3.0}, std::pair{1, 2.0}}) {
+    const TileFeatures tile =
+        ComputeTileFeatures(*image, TileRect{0, 0, 81, 6}, FeatureLayout(2.0, 1, bank));
+    for (int s = 0; s < 2; ++s) {
+      const double scale = s + 1.0, v = KernelVariance(scale);
+      const double expected[9] = {
+          v, 0, 2, 2, 0, KernelVariance(0.5 * scale) - v, 4 * KernelVariance(k * scale), 0, v * v};
+      const double tolerance[9] = {1e-3, 1e-3, 1e-3, 1e-3, 1e-3, 2e-3, 1e-2, 1e-3, 1e-2};
+      for (int which = 0; which < 9; ++which) {
+        EXPECT_NEAR(tile.Pixel(40, 3)[At(s, which)], expected[which], tolerance[which])
+            << "bank " << bank << ", scale " << scale << " feature " << which;
+      }
+      // Two pixels right of the vertex the gradient is 2 * 2.
+      EXPECT_NEAR(tile.Pixel(42, 3)[At(s, 1)], 4.0, 1e-3);
     }
-    // Two pixels right of the vertex the gradient is 2 * 2.
-    EXPECT_NEAR(tile.Pixel(42, 3)[At(s, 1)], 4.0, 1e-3);
   }
 }
 
