@@ -204,6 +204,7 @@ std::vector<float> GaussianWeights(double sigma) {
     total += k == 0 ? w[0] : 2.0 * w[static_cast<std::size_t>(k)];
   }
   std::vector<float> weights;
+  weights.reserve(w.size());
   for (double value : w) weights.push_back(static_cast<float>(value / total));
   return weights;
 }
@@ -376,6 +377,10 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
   const int levels = scaleCount + 1;
   std::vector<Plane> smooth(static_cast<std::size_t>(channels * levels));
   for (Plane& plane : smooth) plane = Plane(paddedWidth, paddedHeight);
+  const auto smoothOf = [&](int channel, int level) -> Plane& {
+    return smooth[static_cast<std::size_t>(channel) * static_cast<std::size_t>(levels) +
+                  static_cast<std::size_t>(level)];
+  };
   const auto sigmaOf = [&](int level) {
     return level == 0 ? 0.5 * scales[0] : scales[static_cast<std::size_t>(level - 1)];
   };
@@ -396,7 +401,7 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
     const int level = levels - 1 - task % levels;
     const cv::Rect window = around(reachOf(level));
     const cv::Mat in = View(inputs[static_cast<std::size_t>(channel)]);
-    cv::Mat out = View(smooth[static_cast<std::size_t>(channel * levels + level)])(window);
+    cv::Mat out = View(smoothOf(channel, level))(window);
     Blur(in(window), out, sigmaOf(level));
   });
 
@@ -420,8 +425,8 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
       ws.rows.resize(5 * width);
     }
     const Plane& input = inputs[static_cast<std::size_t>(channel)];
-    const Plane& mid = smooth[static_cast<std::size_t>(channel * levels + scale + 1)];
-    const Plane& halfPlane = smooth[static_cast<std::size_t>(channel * levels + scale)];
+    const Plane& mid = smoothOf(channel, scale + 1);
+    const Plane& halfPlane = smoothOf(channel, scale);
     const int feature = channel * perChannel + 1 + scale * FeatureLayout::kPerScale;
     store(mid.v.data(), paddedWidth, 1, 0, feature + 0);
 

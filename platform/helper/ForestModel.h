@@ -64,7 +64,7 @@ class ForestModel : public ShareableBase, public virtual SmartSegmenter::ISegmen
   // The feature bank (see FeatureBank.h) the model's forest was trained on.
   int Bank() const { return bank_; }
   // Scale of the Gaussian that smooths the probability map before it is thresholded: the sample
-  // size (at most kMaxSampleSize) in bank 1, twice that in bank 2.
+  // size, at most kMaxSampleSize.
   double SmoothingScale() const;
 
  private:

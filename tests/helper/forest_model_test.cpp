@@ -121,15 +121,15 @@ TEST_F(ForestModel, ARegionLimitsTheClassifiedPixels) {
   const auto region = Square(20.5, 30.5, 100.5, 110.5);
   const auto whole = disc->Execute(*image, nullptr);
   const auto limited = disc->Execute(*image, region.get());
-  // Outside the region nothing is classified. Inside, the smoothing (scale 10, radius 30 at
-  // sample size 5) averages only over the region, so pixels at least 31 pixels from its edge
-  // match the whole image's result exactly.
+  // Outside the region nothing is classified. Inside, the smoothing (radius 15 at sample size 5)
+  // averages only over the region, so pixels at least 16 pixels from its edge match the whole
+  // image's result exactly.
   int deepPixels = 0;
   for (int y = 0; y < kSize; ++y) {
     for (int x = 0; x < kSize; ++x) {
       const std::size_t i = static_cast<std::size_t>(y) * kSize + x;
       const bool inside = x >= 21 && x <= 100 && y >= 31 && y <= 110;
-      const bool deep = x >= 21 + 31 && x <= 100 - 31 && y >= 31 + 31 && y <= 110 - 31;
+      const bool deep = x >= 21 + 16 && x <= 100 - 16 && y >= 31 + 16 && y <= 110 - 16;
       deepPixels += deep ? 1 : 0;
       if (!inside) {
         ASSERT_EQ(limited->Probabilities()[i], 0.0f) << x << ", " << y;
@@ -139,7 +139,7 @@ TEST_F(ForestModel, ARegionLimitsTheClassifiedPixels) {
       }
     }
   }
-  EXPECT_EQ(deepPixels, 18 * 18);
+  EXPECT_EQ(deepPixels, 48 * 48);
   EXPECT_GT(limited->Area(), 0);
 }
 
@@ -260,7 +260,7 @@ TEST_F(ForestModel, FirstVersionRecordsLoadWithTheirBankAndNewerVersionsAreRefus
   const auto old = std::dynamic_pointer_cast<ISegmenterModel>(LoadBytes(first));
   ASSERT_NE(old, nullptr);
   EXPECT_NE(old->Describe().find(", bank 1, "), std::string::npos) << old->Describe();
-  // It segments with bank 1's features and smoothing, which differ from bank 2's.
+  // It segments with bank 1's features, which differ from bank 2's.
   const auto test = TexturedScene(kSize, kSize, kTestDisc, 7);
   const auto oldResult = old->Execute(*test, nullptr, discLabel);
   const auto newResult = disc->Model()->Execute(*test, nullptr, discLabel);
