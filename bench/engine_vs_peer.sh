@@ -41,20 +41,29 @@ echo
 echo "== engine: smartseg train + smartseg segment, one process each, default options"
 mkdir -p "$data/out"
 engine_total=0
+engine_cpu=0
+# CPU seconds (user + system) of a command, from /usr/bin/time; wall seconds from date.
+cpu_of() { awk '{printf "%.3f", $1 + $2}' "$data/cpu.txt"; }
 for json in "$data"/in/*.json; do
   stem="$(basename "$json" .json)"
   [ "$stem" = mosaics ] && continue
   start=$(now)
-  "$smartseg" train --quiet --model "$data/$stem.model" "$json" >/dev/null
+  /usr/bin/time -f "%U %S" -o "$data/cpu.txt" \
+    "$smartseg" train --quiet --model "$data/$stem.model" "$json" >/dev/null
   trained=$(now)
-  "$smartseg" segment --quiet --model "$data/$stem.model" --out "$data/out" "$data/in/$stem.png" \
+  train_cpu=$(cpu_of)
+  /usr/bin/time -f "%U %S" -o "$data/cpu.txt" \
+    "$smartseg" segment --quiet --model "$data/$stem.model" --out "$data/out" "$data/in/$stem.png" \
     >/dev/null
   done_at=$(now)
+  segment_cpu=$(cpu_of)
   read -r t s <<<"$(echo "$start $trained $done_at" | awk '{printf "%.3f %.3f", $2-$1, $3-$2}')"
   engine_total=$(echo "$engine_total $t $s" | awk '{printf "%.3f", $1+$2+$3}')
-  printf "engine %-10s train %s s  segment %s s\n" "$stem" "$t" "$s"
+  engine_cpu=$(echo "$engine_cpu $train_cpu $segment_cpu" | awk '{printf "%.3f", $1+$2+$3}')
+  printf "engine %-10s train %s s  segment %s s  (CPU %s s + %s s)\n" "$stem" "$t" "$s" \
+    "$train_cpu" "$segment_cpu"
 done
-echo "engine total $engine_total s"
+echo "engine total $engine_total s  CPU $engine_cpu s"
 "$python" "$root/bench/peer/mosaic_bench.py" score "$data/in" "$data/out"
 
 if [ "$peer" = 1 ]; then
@@ -63,8 +72,11 @@ if [ "$peer" = 1 ]; then
   peer_out="$("$python" "$root/bench/peer/mosaic_bench.py" peer "$data/in")"
   echo "$peer_out"
   peer_total="$(echo "$peer_out" | awk '/^peer +total/ {print $3}')"
+  peer_cpu="$(echo "$peer_out" | awk '/^peer +total/ {print $6}')"
   echo
-  echo "speed: reference $peer_total s / engine $engine_total s = $(echo "$peer_total $engine_total" |
+  echo "speed (wall): reference $peer_total s / engine $engine_total s = $(echo "$peer_total $engine_total" |
+    awk '{printf "%.2f", $1/$2}') x"
+  echo "speed (CPU):  reference $peer_cpu s / engine $engine_cpu s = $(echo "$peer_cpu $engine_cpu" |
     awk '{printf "%.2f", $1/$2}') x"
 fi
 
