@@ -422,13 +422,12 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
     if (ws.products.width != 4 * paddedWidth || ws.products.height != paddedHeight) {
       ws.products = Plane(4 * paddedWidth, paddedHeight);
       ws.integrated = Plane(4 * paddedWidth, paddedHeight);
-      ws.rows.resize(5 * width);
+      ws.rows.resize(7 * width);
     }
     const Plane& input = inputs[static_cast<std::size_t>(channel)];
     const Plane& mid = smoothOf(channel, scale + 1);
     const Plane& halfPlane = smoothOf(channel, scale);
     const int feature = channel * perChannel + 1 + scale * FeatureLayout::kPerScale;
-    store(mid.v.data(), paddedWidth, 1, 0, feature + 0);
 
     // Tensor products and local energy where the integration blur reads them. Every neighbour
     // lies inside the smoothed window, so the loops need no bounds and vectorise.
@@ -451,18 +450,28 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
       }
     }
 
-    // Gradient, curvature and difference of Gaussians of the tile's pixels, a row at a time.
+    // Only the tile's own pixels are read from the integration-scale blur.
+    const cv::Rect core = around(0);
+    const cv::Mat products = View(ws.products, 4);
+    cv::Mat integrated = View(ws.integrated, 4)(core);
+    Blur(products(core), integrated, layout.IntegrationScale(s));
+
+    // The scale's nine features of the tile's pixels, computed a row at a time in loops that
+    // vectorise, then written into the pixel-major tile in one pass of nine adjacent values.
     float* gradient = ws.rows.data();
     float* laplacian = gradient + width;
     float* larger = laplacian + width;
     float* smaller = larger + width;
     float* dog = smaller + width;
+    float* tensorLarger = dog + width;
+    float* tensorSmaller = tensorLarger + width;
     for (int cy = 0; cy < rect.height; ++cy) {
       const int y = cy + halo;
       const float* up = mid.Row(y - 1) + halo;
       const float* centre = mid.Row(y) + halo;
       const float* down = mid.Row(y + 1) + halo;
       const float* half = halfPlane.Row(y) + halo;
+      const float* sums = ws.integrated.Row(y) + 4 * halo;
       for (int x = 0; x < rect.width; ++x) {
         const float ix = 0.5f * (centre[x + 1] - centre[x - 1]);
         const float iy = 0.5f * (down[x] - up[x]);
@@ -474,32 +483,21 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
         Eigenvalues(ixx, ixy, iyy, larger[x], smaller[x]);
         dog[x] = half[x] - centre[x];
       }
+      for (int x = 0; x < rect.width; ++x) {
+        Eigenvalues(sums[4 * x], sums[4 * x + 1], sums[4 * x + 2], tensorLarger[x],
+                    tensorSmaller[x]);
+      }
       float* out = tile.values.data() + static_cast<std::size_t>(cy) * width * count +
                    static_cast<std::size_t>(feature);
       for (std::size_t x = 0; x < width; ++x, out += count) {
+        out[0] = centre[x];
         out[1] = gradient[x];
         out[2] = laplacian[x];
         out[3] = larger[x];
         out[4] = smaller[x];
         out[5] = dog[x];
-      }
-    }
-
-    // Only the tile's own pixels are read from the integration-scale blur.
-    const cv::Rect core = around(0);
-    const cv::Mat products = View(ws.products, 4);
-    cv::Mat integrated = View(ws.integrated, 4)(core);
-    Blur(products(core), integrated, layout.IntegrationScale(s));
-    for (int cy = 0; cy < rect.height; ++cy) {
-      const float* sums = ws.integrated.Row(cy + halo) + 4 * halo;
-      for (int x = 0; x < rect.width; ++x) {
-        Eigenvalues(sums[4 * x], sums[4 * x + 1], sums[4 * x + 2], larger[x], smaller[x]);
-      }
-      float* out = tile.values.data() + static_cast<std::size_t>(cy) * width * count +
-                   static_cast<std::size_t>(feature);
-      for (std::size_t x = 0; x < width; ++x, out += count) {
-        out[6] = larger[x];
-        out[7] = smaller[x];
+        out[6] = tensorLarger[x];
+        out[7] = tensorSmaller[x];
         out[8] = sums[4 * x + 3];
       }
     }
