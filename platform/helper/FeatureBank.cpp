@@ -9,13 +9,20 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <functional>
+#include <future>
 #include <iterator>
 #include <mutex>
 #include <string>
-#include <thread>
+#include <system_error>
+#include <unordered_map>
 #include <utility>
 
+#include <opencv2/imgproc.hpp>
+
 #include "interfaces/core/Exceptions.h"
+#include "interfaces/core/Settings.h"
+#include "interfaces/core/TaskPool.h"
 
 namespace Tamrix::Vision::SmartSegmenterHelper::detail {
 
@@ -75,57 +82,6 @@ Plane ReadWindow(const IImage& image, int channel, int x0, int y0, int width, in
   return plane;
 }
 
-// The rows and columns of a plane a blur must produce.
-struct Window {
-  int x0, y0, x1, y1;
-};
-
-// Separable Gaussian of `in` into `out` (`scratch` holds the vertical pass), computed only inside
-// `window` (the whole plane when null); elsewhere `out` is left undefined. Offsets that leave the
-// plane are clamped to its edge: those results lie in the halo and are never used. A pixel's value
-// does not depend on the window.
-void Blur(const Plane& in, const std::vector<float>& w, Plane& scratch, Plane& out,
-          const Window* window = nullptr) {
-  const int width = in.width;
-  const int height = in.height;
-  const Window all{0, 0, width, height};
-  const Window& area = window != nullptr ? *window : all;
-  const int radius = static_cast<int>(w.size()) - 1;
-  // Buffers of the right size are reused as they are: every value read is overwritten below.
-  if (scratch.width != width || scratch.height != height) scratch = Plane(width, height);
-  if (out.width != width || out.height != height) out = Plane(width, height);
-  for (int y = area.y0; y < area.y1; ++y) {
-    float* target = scratch.Row(y);
-    const float* centre = in.Row(y);
-    for (int x = 0; x < width; ++x) target[x] = w[0] * centre[x];
-    for (int k = 1; k <= radius; ++k) {
-      const float* above = in.Row(std::max(0, y - k));
-      const float* below = in.Row(std::min(height - 1, y + k));
-      const float weight = w[static_cast<std::size_t>(k)];
-      for (int x = 0; x < width; ++x) target[x] += weight * (above[x] + below[x]);
-    }
-  }
-  // Horizontal pass, offset by offset over whole rows so that the loop over x vectorises; each
-  // pixel still sums w0 s[x] + w1 (s[x-1] + s[x+1]) + ... in that order, inside or at the edge.
-  const int first = std::clamp(std::min(radius, width), area.x0, area.x1);
-  const int last = std::clamp(std::max(std::min(radius, width), width - radius), first, area.x1);
-  for (int y = area.y0; y < area.y1; ++y) {
-    const float* source = scratch.Row(y);
-    float* target = out.Row(y);
-    for (int x = area.x0; x < area.x1; ++x) target[x] = w[0] * source[x];
-    for (int k = 1; k <= radius; ++k) {
-      const float weight = w[static_cast<std::size_t>(k)];
-      for (int x = area.x0; x < first; ++x) {
-        target[x] += weight * (source[std::max(0, x - k)] + source[std::min(width - 1, x + k)]);
-      }
-      for (int x = first; x < last; ++x) target[x] += weight * (source[x - k] + source[x + k]);
-      for (int x = last; x < area.x1; ++x) {
-        target[x] += weight * (source[std::max(0, x - k)] + source[std::min(width - 1, x + k)]);
-      }
-    }
-  }
-}
-
 void Eigenvalues(float a, float b, float c, float& larger, float& smaller) {
   const float mean = 0.5f * (a + c);
   const float half = 0.5f * (a - c);
@@ -146,6 +102,8 @@ struct LargePool {
   std::mutex mutex;
   std::vector<std::pair<void*, std::size_t>> blocks;
   std::size_t bytes = 0;
+  // The size of every pooled-class block handed out, which may exceed what was asked for.
+  std::unordered_map<void*, std::size_t> live;
 };
 
 LargePool& Pool() {
@@ -169,15 +127,22 @@ void* AllocateLarge(std::size_t bytes) {
   void* pointer = nullptr;
   if (Pooled(bytes)) {
     const std::size_t rounded = Rounded(bytes);
+    LargePool& pool = Pool();
     {
-      LargePool& pool = Pool();
       std::lock_guard<std::mutex> lock(pool.mutex);
-      // The most recently freed block first: it is the likeliest to be still in the caches.
+      // The smallest kept block that fits and wastes at most half of itself (the edge tiles of an
+      // image are smaller than the others, and should not fault in fresh pages of their own);
+      // among equals the most recently freed, the likeliest to be still in the caches.
+      auto best = pool.blocks.rend();
       for (auto it = pool.blocks.rbegin(); it != pool.blocks.rend(); ++it) {
-        if (it->second != rounded) continue;
-        pointer = it->first;
-        pool.bytes -= rounded;
-        pool.blocks.erase(std::next(it).base());
+        if (it->second < rounded || it->second > 2 * rounded) continue;
+        if (best == pool.blocks.rend() || it->second < best->second) best = it;
+      }
+      if (best != pool.blocks.rend()) {
+        pointer = best->first;
+        pool.bytes -= best->second;
+        pool.live[pointer] = best->second;
+        pool.blocks.erase(std::next(best).base());
         return pointer;
       }
     }
@@ -189,8 +154,12 @@ void* AllocateLarge(std::size_t bytes) {
       if (pointer != nullptr) ::madvise(pointer, rounded, MADV_HUGEPAGE);
 #endif
     }
+    if (pointer == nullptr) throw std::bad_alloc();
+    std::lock_guard<std::mutex> lock(pool.mutex);
+    pool.live[pointer] = rounded;
+    return pointer;
   }
-  if (pointer == nullptr && !Pooled(bytes)) pointer = std::malloc(bytes == 0 ? 1 : bytes);
+  pointer = std::malloc(bytes == 0 ? 1 : bytes);
   if (pointer == nullptr) throw std::bad_alloc();
   return pointer;
 }
@@ -198,18 +167,20 @@ void* AllocateLarge(std::size_t bytes) {
 void FreeLarge(void* pointer, std::size_t bytes) {
   if (pointer == nullptr) return;
   if (Pooled(bytes)) {
-    const std::size_t rounded = Rounded(bytes);
     LargePool& pool = Pool();
     std::lock_guard<std::mutex> lock(pool.mutex);
+    const auto found = pool.live.find(pointer);
+    const std::size_t size = found != pool.live.end() ? found->second : Rounded(bytes);
+    if (found != pool.live.end()) pool.live.erase(found);
     // The oldest blocks make room, so the pool follows the sizes in current use.
-    while (!pool.blocks.empty() && pool.bytes + rounded > kPoolBudget) {
+    while (!pool.blocks.empty() && pool.bytes + size > kPoolBudget) {
       pool.bytes -= pool.blocks.front().second;
       std::free(pool.blocks.front().first);
       pool.blocks.erase(pool.blocks.begin());
     }
-    if (pool.bytes + rounded <= kPoolBudget) {
-      pool.blocks.emplace_back(pointer, rounded);
-      pool.bytes += rounded;
+    if (pool.bytes + size <= kPoolBudget) {
+      pool.blocks.emplace_back(pointer, size);
+      pool.bytes += size;
       return;
     }
   }
@@ -233,12 +204,17 @@ std::vector<float> GaussianWeights(double sigma) {
     total += k == 0 ? w[0] : 2.0 * w[static_cast<std::size_t>(k)];
   }
   std::vector<float> weights;
+  weights.reserve(w.size());
   for (double value : w) weights.push_back(static_cast<float>(value / total));
   return weights;
 }
 
-FeatureLayout::FeatureLayout(double sampleSize, int channelCount)
-    : sampleSize_(sampleSize), channelCount_(channelCount) {
+FeatureLayout::FeatureLayout(double sampleSize, int channelCount, int bank)
+    : sampleSize_(sampleSize), channelCount_(channelCount), bank_(bank) {
+  if (bank != 1 && bank != kCurrentBank) {
+    throw ArgumentException("Feature bank: expected bank 1 or " + std::to_string(kCurrentBank) +
+                            ", found " + std::to_string(bank));
+  }
   if (!(sampleSize >= 0.0)) {
     throw ArgumentException("Feature bank: expected a sample size of at least 0, found " +
                             std::to_string(sampleSize));
@@ -254,7 +230,7 @@ FeatureLayout::FeatureLayout(double sampleSize, int channelCount)
     std::reverse(scales_.begin(), scales_.end());
   }
   for (double s : scales_) {
-    halo_ = std::max(halo_, GaussianRadius(s) + 1 + GaussianRadius(2.0 * s));
+    halo_ = std::max(halo_, GaussianRadius(s) + 1 + GaussianRadius(IntegrationScale(s)));
   }
 }
 
@@ -268,6 +244,89 @@ std::vector<TileRect> TileGrid(int width, int height, int tileSize) {
     }
   }
   return tiles;
+}
+
+int EngineThreadCount() {
+  if (!VisionToolMultiThreading::Enable()) return 1;
+  return std::max(1, VisionToolMultiThreading::ThreadCount());
+}
+
+void RunTasks(int count, const std::function<void(int task, int worker)>& body) {
+  RunTasks(count, EngineThreadCount(), body);
+}
+
+void RunTasks(int count, int workerLimit, const std::function<void(int task, int worker)>& body) {
+  const int workers = std::min(count, workerLimit);
+  if (workers <= 1) {
+    for (int task = 0; task < count; ++task) body(task, 0);
+    return;
+  }
+  std::atomic<int> next{0};
+  std::exception_ptr failure;
+  std::mutex failureMutex;
+  const auto work = [&](int worker) {
+    for (int task = next++; task < count; task = next++) {
+      try {
+        body(task, worker);
+      } catch (...) {
+        std::lock_guard<std::mutex> lock(failureMutex);
+        if (!failure) failure = std::current_exception();
+      }
+    }
+  };
+  std::vector<std::future<void>> helpers;
+  for (int worker = 1; worker < workers; ++worker) {
+    try {
+      helpers.push_back(TaskPool::Shared().Launch([&work, worker] { work(worker); }));
+    } catch (const std::system_error&) {
+      // No thread to be had: the tasks left are run by the workers that did start.
+      break;
+    }
+  }
+  work(0);
+  for (auto& helper : helpers) helper.wait();
+  if (failure) std::rethrow_exception(failure);
+}
+
+namespace {
+
+// The symmetric kernel of GaussianWeights(sigma) as a column of 2 radius + 1 taps.
+cv::Mat KernelOf(double sigma) {
+  const std::vector<float> w = GaussianWeights(sigma);
+  const int radius = static_cast<int>(w.size()) - 1;
+  cv::Mat kernel(2 * radius + 1, 1, CV_32F);
+  for (int k = 0; k <= radius; ++k) {
+    kernel.at<float>(radius + k) = w[static_cast<std::size_t>(k)];
+    kernel.at<float>(radius - k) = w[static_cast<std::size_t>(k)];
+  }
+  return kernel;
+}
+
+// The one Gaussian of the helper. When `source` and `target` are windows of larger planes, the
+// pixels around the window are read as they are and only the planes' outer edges are mirrored,
+// so a pixel's value does not depend on the window it is computed in.
+void Blur(const cv::Mat& source, cv::Mat& target, double sigma) {
+  const cv::Mat kernel = KernelOf(sigma);
+  cv::sepFilter2D(source, target, CV_32F, kernel, kernel, cv::Point(-1, -1), 0.0,
+                  cv::BORDER_REFLECT_101);
+}
+
+cv::Mat View(Plane& plane, int channels = 1) {
+  return cv::Mat(plane.height, plane.width / channels, CV_32FC(channels), plane.v.data());
+}
+
+}  // namespace
+
+void GaussianBlur(const float* source, float* target, int width, int height, double sigma) {
+  GaussianBlurRows(source, target, width, height, 0, height, sigma);
+}
+
+void GaussianBlurRows(const float* source, float* target, int width, int height, int first,
+                      int rows, double sigma) {
+  if (width <= 0 || height <= 0 || rows <= 0) return;
+  const cv::Mat in(height, width, CV_32F, const_cast<float*>(source));
+  cv::Mat out(rows, width, CV_32F, target);
+  Blur(in(cv::Rect(0, first, width, rows)), out, sigma);
 }
 
 TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
@@ -288,134 +347,161 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
   const int paddedHeight = rect.height + 2 * halo;
   const int perChannel = layout.PerChannel();
   const auto count = static_cast<std::size_t>(tile.count);
+  const int channels = layout.ChannelCount();
+  const std::vector<double>& scales = layout.Scales();
+  const int scaleCount = static_cast<int>(scales.size());
 
-  // Writes plane `source` (padded) as feature `feature` of every pixel of the tile.
-  const auto store = [&](const Plane& source, int feature) {
+  // Writes plane `source` (padded, `step` floats per pixel, value `offset` of each) as feature
+  // `feature` of every pixel of the tile.
+  const auto store = [&](const float* source, int rowFloats, int step, int offset, int feature) {
     for (int y = 0; y < rect.height; ++y) {
-      const float* row = source.Row(y + halo) + halo;
+      const float* row =
+          source + static_cast<std::size_t>(y + halo) * rowFloats + halo * step + offset;
       float* out = tile.values.data() + static_cast<std::size_t>(y) * rect.width * count +
                    static_cast<std::size_t>(feature);
-      for (int x = 0; x < rect.width; ++x) out[static_cast<std::size_t>(x) * count] = row[x];
+      for (int x = 0; x < rect.width; ++x) out[static_cast<std::size_t>(x) * count] = row[x * step];
     }
   };
 
-  // Every (channel, scale) pair fills its own features, so the pairs run on parallel threads
-  // without changing a single value.
   std::vector<Plane> inputs;
-  for (int channel = 0; channel < layout.ChannelCount(); ++channel) {
+  for (int channel = 0; channel < channels; ++channel) {
     inputs.push_back(
         ReadWindow(image, channel, rect.x - halo, rect.y - halo, paddedWidth, paddedHeight));
-    store(inputs.back(), channel * perChannel);
+    store(inputs.back().v.data(), paddedWidth, 1, 0, channel * perChannel);
   }
-  const int scaleCount = static_cast<int>(layout.Scales().size());
-  const int tasks = layout.ChannelCount() * scaleCount;
-  // Core-pixel writer for values computed on the fly (no padded plane needed).
-  const auto put = [&](int x, int y, int feature, float value) {
-    tile.values[(static_cast<std::size_t>(y) * rect.width + static_cast<std::size_t>(x)) * count +
-                static_cast<std::size_t>(feature)] = value;
+  if (scaleCount == 0) return tile;
+
+  // Each Gaussian once: smooth[c * (S + 1) + i] is channel c at scale scales[i - 1], and i = 0 the
+  // half of the smallest scale (the scales halve, so the next finer smoothing is the half of each
+  // other one, which the difference of Gaussians needs).
+  const int levels = scaleCount + 1;
+  std::vector<Plane> smooth(static_cast<std::size_t>(channels * levels));
+  for (Plane& plane : smooth) plane = Plane(paddedWidth, paddedHeight);
+  const auto smoothOf = [&](int channel, int level) -> Plane& {
+    return smooth[static_cast<std::size_t>(channel) * static_cast<std::size_t>(levels) +
+                  static_cast<std::size_t>(level)];
   };
-  // The planes a worker needs, allocated once per worker: fresh memory is expensive to fault in.
+  const auto sigmaOf = [&](int level) {
+    return level == 0 ? 0.5 * scales[0] : scales[static_cast<std::size_t>(level - 1)];
+  };
+  // How far around the tile each smoothing is read: the integration-scale blur of the tensor
+  // products reaches GaussianRadius(2 s) pixels out, their central differences one more. The
+  // half of the smallest scale is read on the tile only.
+  const auto reachOf = [&](int level) {
+    return level == 0 ? 0 : GaussianRadius(layout.IntegrationScale(sigmaOf(level))) + 1;
+  };
+  const auto around = [&](int reach) {
+    return cv::Rect(halo - reach, halo - reach, rect.width + 2 * reach, rect.height + 2 * reach);
+  };
+  // Coarse scales first: their blurs take longest, and the finer ones then fill the other
+  // workers' time.
+  const int workers = EngineThreadCount();
+  RunTasks(channels * levels, workers, [&](int task, int) {
+    const int channel = task / levels;
+    const int level = levels - 1 - task % levels;
+    const cv::Rect window = around(reachOf(level));
+    const cv::Mat in = View(inputs[static_cast<std::size_t>(channel)]);
+    cv::Mat out = View(smoothOf(channel, level))(window);
+    Blur(in(window), out, sigmaOf(level));
+  });
+
+  // What a worker needs, allocated once per worker: the tensor products and local energy (four
+  // values per pixel, blurred together), their blur, and rows of core values on their way into
+  // the pixel-major tile.
   struct Workspace {
-    Plane scratch, smooth, half, a, b, c, energy;
+    Plane products, integrated;
+    std::vector<float> rows;
   };
-  const auto run = [&](int task, Workspace& ws) {
-    // Coarse scales first: their blurs are the widest, and the finer ones then fill the other
-    // threads' time instead of leaving one thread alone with the largest task at the end.
+  std::vector<Workspace> workspaces(static_cast<std::size_t>(workers));
+  const auto width = static_cast<std::size_t>(rect.width);
+  RunTasks(channels * scaleCount, workers, [&](int task, int worker) {
     const int channel = task / scaleCount;
     const int scale = scaleCount - 1 - task % scaleCount;
-    const double s = layout.Scales()[static_cast<std::size_t>(scale)];
+    const double s = scales[static_cast<std::size_t>(scale)];
+    Workspace& ws = workspaces[static_cast<std::size_t>(worker)];
+    if (ws.products.width != 4 * paddedWidth || ws.products.height != paddedHeight) {
+      ws.products = Plane(4 * paddedWidth, paddedHeight);
+      ws.integrated = Plane(4 * paddedWidth, paddedHeight);
+      ws.rows.resize(7 * width);
+    }
     const Plane& input = inputs[static_cast<std::size_t>(channel)];
+    const Plane& mid = smoothOf(channel, scale + 1);
+    const Plane& halfPlane = smoothOf(channel, scale);
     const int feature = channel * perChannel + 1 + scale * FeatureLayout::kPerScale;
-    const std::vector<float> coarse = GaussianWeights(2.0 * s);
-    for (Plane* plane : {&ws.a, &ws.b, &ws.c, &ws.energy}) {
-      if (plane->width != paddedWidth || plane->height != paddedHeight) {
-        *plane = Plane(paddedWidth, paddedHeight);
-      }
-    }
-    Blur(input, GaussianWeights(s), ws.scratch, ws.smooth);
-    Blur(input, GaussianWeights(0.5 * s), ws.scratch, ws.half);
-    store(ws.smooth, feature + 0);
-    for (int y = 0; y < paddedHeight; ++y) {
-      const float* up = ws.smooth.Row(std::max(0, y - 1));
-      const float* mid = ws.smooth.Row(y);
-      const float* down = ws.smooth.Row(std::min(paddedHeight - 1, y + 1));
+
+    // Tensor products and local energy where the integration blur reads them. Every neighbour
+    // lies inside the smoothed window, so the loops need no bounds and vectorise.
+    const int reach = GaussianRadius(layout.IntegrationScale(s));
+    const int x0 = halo - reach, x1 = halo + rect.width + reach;
+    for (int y = halo - reach; y < halo + rect.height + reach; ++y) {
+      const float* up = mid.Row(y - 1);
+      const float* centre = mid.Row(y);
+      const float* down = mid.Row(y + 1);
       const float* raw = input.Row(y);
-      const float* half = ws.half.Row(y);
-      float* a = ws.a.Row(y);
-      float* b = ws.b.Row(y);
-      float* c = ws.c.Row(y);
-      float* energy = ws.energy.Row(y);
-      const bool coreRow = y >= halo && y < halo + rect.height;
-      for (int x = 0; x < paddedWidth; ++x) {
-        const int left = std::max(0, x - 1);
-        const int right = std::min(paddedWidth - 1, x + 1);
-        const float ix = 0.5f * (mid[right] - mid[left]);
+      float* product = ws.products.Row(y);
+      for (int x = x0; x < x1; ++x) {
+        const float ix = 0.5f * (centre[x + 1] - centre[x - 1]);
         const float iy = 0.5f * (down[x] - up[x]);
-        a[x] = ix * ix;
-        b[x] = ix * iy;
-        c[x] = iy * iy;
-        const float detail = raw[x] - mid[x];
-        energy[x] = detail * detail;
-        if (!coreRow || x < halo || x >= halo + rect.width) continue;
-        const float ixx = mid[right] - 2.0f * mid[x] + mid[left];
-        const float iyy = down[x] - 2.0f * mid[x] + up[x];
-        const float ixy = 0.25f * (down[right] - down[left] - up[right] + up[left]);
-        float larger = 0.0f, smaller = 0.0f;
-        Eigenvalues(ixx, ixy, iyy, larger, smaller);
-        const int cx = x - halo, cy = y - halo;
-        put(cx, cy, feature + 1, std::sqrt(ix * ix + iy * iy));
-        put(cx, cy, feature + 2, ixx + iyy);
-        put(cx, cy, feature + 3, larger);
-        put(cx, cy, feature + 4, smaller);
-        put(cx, cy, feature + 5, half[x] - mid[x]);
+        const float detail = raw[x] - centre[x];
+        product[4 * x + 0] = ix * ix;
+        product[4 * x + 1] = ix * iy;
+        product[4 * x + 2] = iy * iy;
+        product[4 * x + 3] = detail * detail;
       }
     }
-    // The integration-scale blurs reuse planes that are no longer needed.
-    // Only the tile's own pixels are read from the integration-scale blurs.
-    const Window core{halo, halo, halo + rect.width, halo + rect.height};
-    Blur(ws.a, coarse, ws.scratch, ws.half, &core);
-    Blur(ws.b, coarse, ws.scratch, ws.smooth, &core);
-    Blur(ws.c, coarse, ws.scratch, ws.a, &core);
-    for (int y = 0; y < rect.height; ++y) {
-      const float* sa = ws.half.Row(y + halo) + halo;
-      const float* sb = ws.smooth.Row(y + halo) + halo;
-      const float* sc = ws.a.Row(y + halo) + halo;
+
+    // Only the tile's own pixels are read from the integration-scale blur.
+    const cv::Rect core = around(0);
+    const cv::Mat products = View(ws.products, 4);
+    cv::Mat integrated = View(ws.integrated, 4)(core);
+    Blur(products(core), integrated, layout.IntegrationScale(s));
+
+    // The scale's nine features of the tile's pixels, computed a row at a time in loops that
+    // vectorise, then written into the pixel-major tile in one pass of nine adjacent values.
+    float* gradient = ws.rows.data();
+    float* laplacian = gradient + width;
+    float* larger = laplacian + width;
+    float* smaller = larger + width;
+    float* dog = smaller + width;
+    float* tensorLarger = dog + width;
+    float* tensorSmaller = tensorLarger + width;
+    for (int cy = 0; cy < rect.height; ++cy) {
+      const int y = cy + halo;
+      const float* up = mid.Row(y - 1) + halo;
+      const float* centre = mid.Row(y) + halo;
+      const float* down = mid.Row(y + 1) + halo;
+      const float* half = halfPlane.Row(y) + halo;
+      const float* sums = ws.integrated.Row(y) + 4 * halo;
       for (int x = 0; x < rect.width; ++x) {
-        float larger = 0.0f, smaller = 0.0f;
-        Eigenvalues(sa[x], sb[x], sc[x], larger, smaller);
-        put(x, y, feature + 6, larger);
-        put(x, y, feature + 7, smaller);
+        const float ix = 0.5f * (centre[x + 1] - centre[x - 1]);
+        const float iy = 0.5f * (down[x] - up[x]);
+        const float ixx = centre[x + 1] - 2.0f * centre[x] + centre[x - 1];
+        const float iyy = down[x] - 2.0f * centre[x] + up[x];
+        const float ixy = 0.25f * (down[x + 1] - down[x - 1] - up[x + 1] + up[x - 1]);
+        gradient[x] = std::sqrt(ix * ix + iy * iy);
+        laplacian[x] = ixx + iyy;
+        Eigenvalues(ixx, ixy, iyy, larger[x], smaller[x]);
+        dog[x] = half[x] - centre[x];
+      }
+      for (int x = 0; x < rect.width; ++x) {
+        Eigenvalues(sums[4 * x], sums[4 * x + 1], sums[4 * x + 2], tensorLarger[x],
+                    tensorSmaller[x]);
+      }
+      float* out = tile.values.data() + static_cast<std::size_t>(cy) * width * count +
+                   static_cast<std::size_t>(feature);
+      for (std::size_t x = 0; x < width; ++x, out += count) {
+        out[0] = centre[x];
+        out[1] = gradient[x];
+        out[2] = laplacian[x];
+        out[3] = larger[x];
+        out[4] = smaller[x];
+        out[5] = dog[x];
+        out[6] = tensorLarger[x];
+        out[7] = tensorSmaller[x];
+        out[8] = sums[4 * x + 3];
       }
     }
-    Blur(ws.energy, coarse, ws.scratch, ws.b, &core);
-    store(ws.b, feature + 8);
-  };
-  const int threads =
-      std::min(tasks, std::max(1, static_cast<int>(std::thread::hardware_concurrency())));
-  if (threads <= 1) {
-    Workspace workspace;
-    for (int task = 0; task < tasks; ++task) run(task, workspace);
-    return tile;
-  }
-  std::atomic<int> next{0};
-  std::exception_ptr failure;
-  std::mutex failureMutex;
-  const auto worker = [&] {
-    Workspace workspace;
-    for (int task = next++; task < tasks; task = next++) {
-      try {
-        run(task, workspace);
-      } catch (...) {
-        std::lock_guard<std::mutex> lock(failureMutex);
-        if (!failure) failure = std::current_exception();
-      }
-    }
-  };
-  std::vector<std::thread> pool;
-  for (int t = 1; t < threads; ++t) pool.emplace_back(worker);
-  worker();
-  for (auto& thread : pool) thread.join();
-  if (failure) std::rethrow_exception(failure);
+  });
   return tile;
 }
 

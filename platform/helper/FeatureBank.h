@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <utility>
 #include <vector>
@@ -59,7 +60,10 @@ constexpr double kMaxSampleSize = 32.0;
 // The sample size is the largest Gaussian scale (sigma, in pixels) of the bank. The scales are
 // sampleSize, sampleSize / 2, sampleSize / 4, ... down to the last one of at least 1 pixel (a
 // sample size below 1 gives that one scale). Sample size 0 gives no scale: the pixel's own value
-// is the only feature. Every scale s also uses the integration scale 2 s.
+// is the only feature. Every scale s also uses the integration scale k s (see the banks below).
+//
+// Banks: bank 2 (the current one) integrates the structure tensor and local energy at 3 s, bank 1
+// (models written before it) at 2 s; everything else is the same. Below, k s is that scale.
 //
 // Features per channel, in this order: the pixel's value; then for each scale s, ascending:
 //   0 smoothed value            G_s * I
@@ -67,35 +71,45 @@ constexpr double kMaxSampleSize = 32.0;
 //   2 Laplacian of Gaussian     Ixx + Iyy of G_s * I (second differences)
 //   3, 4 Hessian eigenvalues    larger, smaller of [[Ixx, Ixy], [Ixy, Iyy]] of G_s * I
 //   5 difference of Gaussians   G_s/2 * I - G_s * I
-//   6, 7 structure tensor       larger, smaller eigenvalue of G_2s * (grad grad^T of G_s * I)
-//   8 local energy              G_2s * (I - G_s * I)^2
-// Channels follow one another (colour images: red, green, blue). The (channel, scale) blocks are
-// computed on parallel threads; the values do not depend on it. Images are mirrored at their
-// borders (reflection about the edge pixel), so a pixel's features do not depend on how the image
-// is cut into tiles.
+//   6, 7 structure tensor       larger, smaller eigenvalue of G_ks * (grad grad^T of G_s * I)
+//   8 local energy              G_ks * (I - G_s * I)^2
+// Channels follow one another (colour images: red, green, blue). Every Gaussian is computed once
+// and its derivatives taken by small stencils; the blurs and the (channel, scale) blocks run on
+// the workers of RunTasks, and the values do not depend on how many there are. Images are mirrored
+// at their borders (reflection about the edge pixel), so a pixel's features do not depend on how
+// the image is cut into tiles.
 class FeatureLayout {
  public:
-  // Throws ArgumentException for a sample size that is negative or not a number, or a channel
-  // count outside 1..3.
-  FeatureLayout(double sampleSize, int channelCount);
+  static constexpr int kCurrentBank = 2;
+
+  // Throws ArgumentException for a sample size that is negative or not a number, a channel count
+  // outside 1..3 or a bank other than 1 or 2.
+  FeatureLayout(double sampleSize, int channelCount, int bank = kCurrentBank);
 
   static constexpr int kPerScale = 9;
+
+  int Bank() const { return bank_; }
+  // The integration scale of scale `s`.
+  double IntegrationScale(double s) const { return (bank_ == 1 ? 2.0 : 3.0) * s; }
 
   double SampleSize() const { return sampleSize_; }
   int ChannelCount() const { return channelCount_; }
   const std::vector<double>& Scales() const { return scales_; }
   int PerChannel() const { return 1 + kPerScale * static_cast<int>(scales_.size()); }
   int Count() const { return channelCount_ * PerChannel(); }
-  // How far, in pixels, a feature looks from its pixel.
+  // How far, in pixels, a feature looks from its pixel: GaussianRadius(s) + 1 +
+  // GaussianRadius(IntegrationScale(s)) for the largest scale s.
   int Halo() const { return halo_; }
 
   bool operator==(const FeatureLayout& other) const {
-    return sampleSize_ == other.sampleSize_ && channelCount_ == other.channelCount_;
+    return sampleSize_ == other.sampleSize_ && channelCount_ == other.channelCount_ &&
+           bank_ == other.bank_;
   }
 
  private:
   double sampleSize_;
   int channelCount_;
+  int bank_;
   std::vector<double> scales_;
   int halo_ = 0;
 };
@@ -104,6 +118,28 @@ class FeatureLayout {
 int GaussianRadius(double sigma);
 // The normalised weights w[0..radius] of a symmetric Gaussian kernel (w[k] weighs offsets +-k).
 std::vector<float> GaussianWeights(double sigma);
+
+// The separable Gaussian of scale `sigma` (the weights of GaussianWeights) of a width x height
+// plane, mirrored at its edges (reflection about the edge pixel). `source` and `target` must not
+// overlap. The helper's one blur, for features and probability maps alike: SIMD-vectorised with
+// the instruction set chosen at run time, and a pixel's value depends only on its neighbourhood,
+// not on where the plane starts or how wide it is.
+void GaussianBlur(const float* source, float* target, int width, int height, double sigma);
+// Rows first .. first + rows - 1 of GaussianBlur of the plane, into `target` (rows x width), with
+// exactly the values the whole blur gives them. `target` must not overlap those rows' sources.
+void GaussianBlurRows(const float* source, float* target, int width, int height, int first,
+                      int rows, double sigma);
+
+// Worker threads the helper may use: VisionToolMultiThreading::ThreadCount() when multi-threading
+// is enabled, otherwise 1.
+int EngineThreadCount();
+// Runs body(task, worker) for every task in 0..count-1 on up to EngineThreadCount() workers: the
+// calling thread (worker 0) and tasks of the framework's TaskPool (workers 1, 2, ...). A worker
+// runs one task at a time. Returns when every task has ended; the first failure is rethrown then.
+void RunTasks(int count, const std::function<void(int task, int worker)>& body);
+// The same on at most `workers` workers (numbered below it), for callers that size per-worker
+// state first and must not see the framework setting change in between.
+void RunTasks(int count, int workers, const std::function<void(int task, int worker)>& body);
 
 // A rectangle of pixels of an image.
 struct TileRect {

@@ -21,7 +21,7 @@ std::weak_ptr<const void> OwnerOf(const IImage& image) {
 FeatureCache::FeatureCache(std::size_t byteBudget) : budget_(byteBudget) {}
 
 FeatureCache& FeatureCache::Shared() {
-  static FeatureCache cache(std::size_t{512} << 20);
+  static FeatureCache cache(std::size_t{160} << 20);
   return cache;
 }
 
@@ -72,7 +72,8 @@ std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const
       }
       if (!pending.valid() && it->image == &image && SameOwner(it->owner, owner) &&
           it->generation == generation && it->sampleSize == layout.SampleSize() &&
-          it->channelCount == layout.ChannelCount() && it->rect == rect) {
+          it->channelCount == layout.ChannelCount() && it->bank == layout.Bank() &&
+          it->rect == rect) {
         it->lastUse = ++clock_;
         pending = it->features;
       }
@@ -85,6 +86,7 @@ std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const
       entry.generation = generation;
       entry.sampleSize = layout.SampleSize();
       entry.channelCount = layout.ChannelCount();
+      entry.bank = layout.Bank();
       entry.rect = rect;
       entry.features = promise.get_future().share();
       entry.lastUse = ++clock_;

@@ -25,7 +25,10 @@ class FeatureCache {
  public:
   explicit FeatureCache(std::size_t byteBudget);
 
-  // The cache of the module, with a budget of 512 MiB.
+  // The cache of the module, with a budget of 160 MiB: the features of a 1024 x 1024 grey image,
+  // or five tiles. The segmenters of one image run side by side through its tiles in the same
+  // order, so those of a larger image share each tile while it is fresh; a larger budget would
+  // add memory, not sharing.
   static FeatureCache& Shared();
 
   // The features of `rect` of `image`, computed by ComputeTileFeatures unless cached. Exceptions
@@ -44,6 +47,7 @@ class FeatureCache {
     std::uint64_t generation = 0;
     double sampleSize = 0.0;
     int channelCount = 0;
+    int bank = 0;
     TileRect rect;
     std::shared_future<std::shared_ptr<const TileFeatures>> features;
     std::size_t bytes = 0;

@@ -8,6 +8,7 @@
 
 #include "interfaces/core/ShareableBase.h"
 #include "interfaces/engine/ISegmenterModel.h"
+#include "platform/helper/FeatureBank.h"
 #include "platform/helper/RandomForest.h"
 
 namespace Tamrix::Vision::SmartSegmenterHelper {
@@ -22,16 +23,21 @@ namespace Tamrix::Vision::SmartSegmenterHelper {
 // objects; it refits only when the set of items changed. A new sample size makes every cached
 // sample stale. Execute shares the features of an image between the segmenters of all labels
 // through the module's FeatureCache and works in tiles, so memory grows with the tile size. The
-// probability map is smoothed at the sample size (SmoothProbabilities) before it is thresholded.
+// probability map is smoothed (SmoothProbabilities, at SmoothingScale()) before it is thresholded.
 //
-// Record (after the ShareableBase part): seed (u64), sample size (double), pixel format (i32),
+// Record version 2; version 1 records lack the final feature bank and mean bank 1. After the
+// ShareableBase part: seed (u64), sample size (double), pixel format (i32),
 // tree count and depth limit (i32, i32), then the forest: feature count (i32) and the node arrays
 // roots (i32), features (i32), thresholds (f32), children (i32), values (f32), each a count and a
 // contiguous block; then the train cache: a count of items and for each its fingerprint (u64),
-// sample classes (u8 0/1) and sample features (f32, feature count per sample).
+// sample classes (u8 0/1) and sample features (f32, feature count per sample); then the feature
+// bank (i32, see FeatureBank.h) the forest and the train cache were computed with.
 class ForestModel : public ShareableBase, public virtual SmartSegmenter::ISegmenterModel {
  public:
   static constexpr std::uint64_t kDefaultSeed = 0x5EEDF0E57ULL;
+  // Version of the archive record. Version 1 records (feature bank 1) still load and keep their
+  // bank until retrained; newer versions than this fail to load, naming both versions.
+  static constexpr std::uint32_t kRecordVersion = 2;
 
   explicit ForestModel(const Tamrix::Vorn::IObject::ObjectCreateAccessToken& token,
                        std::uint64_t seed = kDefaultSeed);
@@ -57,6 +63,11 @@ class ForestModel : public ShareableBase, public virtual SmartSegmenter::ISegmen
   std::uint64_t Seed() const { return seed_; }
   // How many times the forest was fitted; Train skips the fit when nothing changed.
   int FitCount() const { return fits_; }
+  // The feature bank (see FeatureBank.h) the model's forest was trained on.
+  int Bank() const { return bank_; }
+  // Scale of the Gaussian that smooths the probability map before it is thresholded: the sample
+  // size, at most kMaxSampleSize.
+  double SmoothingScale() const;
 
  private:
   friend class cereal::access;
@@ -74,6 +85,7 @@ class ForestModel : public ShareableBase, public virtual SmartSegmenter::ISegmen
 
   std::uint64_t seed_ = kDefaultSeed;
   double sampleSize_ = 0.0;
+  int bank_ = detail::FeatureLayout::kCurrentBank;
   PixelFormat format_ = PixelFormat::Grey8;
   detail::ForestParameters parameters_;
   detail::RandomForest forest_;
@@ -87,4 +99,5 @@ class ForestModel : public ShareableBase, public virtual SmartSegmenter::ISegmen
 
 }  // namespace Tamrix::Vision::SmartSegmenterHelper
 
-CEREAL_CLASS_VERSION(Tamrix::Vision::SmartSegmenterHelper::ForestModel, 1)
+CEREAL_CLASS_VERSION(Tamrix::Vision::SmartSegmenterHelper::ForestModel,
+                     Tamrix::Vision::SmartSegmenterHelper::ForestModel::kRecordVersion)

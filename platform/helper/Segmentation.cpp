@@ -1,6 +1,7 @@
 #include "platform/helper/Segmentation.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "interfaces/core/GraphicInterfaces.h"
@@ -44,6 +45,39 @@ void Unite(PixelMask& target, const PixelMask& shape) {
   for (std::size_t i = 0; i < bits.size(); ++i) bits[i] = bits[i] | add[i];
 }
 
+// Marks the pixels of `shape` in `target`. A small area is tested pixel by pixel inside its box
+// (a pixel belongs to a region when the region contains its centre), so that a label mask made
+// of thousands of small rectangles costs their area, not a whole-image raster per rectangle.
+void Draw(PixelMask& target, const IShape& shape) {
+  if (target.Width() == 0 || target.Height() == 0) return;
+  const auto* region = dynamic_cast<const IRegion*>(&shape);
+  const BoundingBox box = shape.Bounds();
+  const double imageArea = static_cast<double>(target.Width()) * target.Height();
+  if (region != nullptr && shape.IsArea() && !box.Empty() && std::isfinite(box.X0) &&
+      std::isfinite(box.X1) && std::isfinite(box.Y0) && std::isfinite(box.Y1) &&
+      (box.X1 - box.X0 + 3.0) * (box.Y1 - box.Y0 + 3.0) <= imageArea / 8.0) {
+    // One pixel of margin absorbs rounding in the box, as the shapes' own rasterisers do.
+    // Clamped as doubles first: a box far outside the image must not overflow an int.
+    const auto clamp = [](double value, int last) {
+      return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(last)));
+    };
+    const int x0 = clamp(std::floor(box.X0) - 1.0, target.Width() - 1);
+    const int x1 = clamp(std::ceil(box.X1) + 1.0, target.Width() - 1);
+    const int y0 = clamp(std::floor(box.Y0) - 1.0, target.Height() - 1);
+    const int y1 = clamp(std::ceil(box.Y1) + 1.0, target.Height() - 1);
+    auto& bits = target.Data();
+    const auto width = static_cast<std::size_t>(target.Width());
+    for (int y = y0; y <= y1; ++y) {
+      for (int x = x0; x <= x1; ++x) {
+        if (region->Contains(x, y)) bits[static_cast<std::size_t>(y) * width + x] = 1;
+      }
+    }
+    return;
+  }
+  const double stroke = shape.IsArea() ? 0.0 : kCurveStrokeWidth;
+  Unite(target, shape.Rasterize(target.Width(), target.Height(), stroke));
+}
+
 }  // namespace
 
 LabelMasks RasterizeLabelMasks(const SmartCore::SmartTrainData& item, int width, int height,
@@ -56,9 +90,7 @@ LabelMasks RasterizeLabelMasks(const SmartCore::SmartTrainData& item, int width,
     const auto label = assignment->Label();
     const auto shape = assignment->Shape();
     if (!label || !shape) continue;
-    const double stroke = shape->IsArea() ? 0.0 : kCurveStrokeWidth;
-    Unite(label->Name() == labelName ? masks.positive : masks.negative,
-          shape->Rasterize(width, height, stroke));
+    Draw(label->Name() == labelName ? masks.positive : masks.negative, *shape);
   }
   return masks;
 }
@@ -103,19 +135,27 @@ std::uint64_t ItemFingerprint(std::uint64_t imageFingerprint, const LabelMasks& 
 std::vector<std::size_t> ChooseSamples(const PixelMask& mask, std::size_t cap, std::uint64_t seed,
                                        std::uint64_t fingerprint) {
   std::vector<std::size_t> chosen;
-  const auto& bits = mask.Data();
-  for (std::size_t i = 0; i < bits.size(); ++i) {
-    if (bits[i]) chosen.push_back(i);
-  }
-  if (chosen.size() <= cap) return chosen;
-  // The pixels with the smallest keys win: a seeded, order-free choice.
+  if (cap == 0) return chosen;
+  // The pixels with the smallest keys win: a seeded, order-free choice. One pass over the mask
+  // keeps the cap smallest keys seen so far in a max-heap, so a densely labelled mask costs one
+  // key per pixel and no list of all its pixels.
   const std::uint64_t base = Mix(seed ^ Mix(fingerprint));
-  std::vector<std::pair<std::uint64_t, std::size_t>> keyed;
-  keyed.reserve(chosen.size());
-  for (std::size_t i : chosen) keyed.emplace_back(Mix(base + i), i);
-  std::nth_element(keyed.begin(), keyed.begin() + static_cast<std::ptrdiff_t>(cap), keyed.end());
-  chosen.clear();
-  for (std::size_t k = 0; k < cap; ++k) chosen.push_back(keyed[k].second);
+  const auto& bits = mask.Data();
+  std::vector<std::pair<std::uint64_t, std::size_t>> heap;
+  for (std::size_t i = 0; i < bits.size(); ++i) {
+    if (bits[i] == 0) continue;
+    const std::uint64_t key = Mix(base + i);
+    if (heap.size() < cap) {
+      heap.emplace_back(key, i);
+      if (heap.size() == cap) std::make_heap(heap.begin(), heap.end());
+    } else if (key < heap.front().first) {
+      std::pop_heap(heap.begin(), heap.end());
+      heap.back() = {key, i};
+      std::push_heap(heap.begin(), heap.end());
+    }
+  }
+  chosen.reserve(heap.size());
+  for (const auto& entry : heap) chosen.push_back(entry.second);
   std::sort(chosen.begin(), chosen.end());
   return chosen;
 }
@@ -197,40 +237,29 @@ std::vector<float> ClassifyImage(const RandomForest& forest, const IImage& image
 
 namespace {
 
-// Separable Gaussian of a width x height plane, offsets clamped to the plane's edge.
-void GaussianPlane(std::vector<float>& plane, int width, int height, const std::vector<float>& w) {
-  const int radius = static_cast<int>(w.size()) - 1;
-  std::vector<float> pass(plane.size());
-  const auto row = [width](std::vector<float>& p, int y) {
-    return p.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-  };
-  for (int y = 0; y < height; ++y) {
-    float* target = row(pass, y);
-    const float* centre = row(plane, y);
-    for (int x = 0; x < width; ++x) target[x] = w[0] * centre[x];
-    for (int k = 1; k <= radius; ++k) {
-      const float* above = row(plane, std::max(0, y - k));
-      const float* below = row(plane, std::min(height - 1, y + k));
-      const float weight = w[static_cast<std::size_t>(k)];
-      for (int x = 0; x < width; ++x) target[x] += weight * (above[x] + below[x]);
+// Blurs a width x height plane in place, band by band: each band is blurred from the plane as it
+// still is and written back only once the next band, the last to read its rows, is done. Memory
+// is two bands, not a second plane; each value is the one a whole-plane blur gives.
+void BlurInPlace(float* plane, int width, int height, double sigma) {
+  const int band = std::max(GaussianRadius(sigma), 64);
+  const std::size_t rowFloats = static_cast<std::size_t>(width);
+  FloatBuffer done(static_cast<std::size_t>(band) * rowFloats);
+  FloatBuffer next(done.size());
+  int doneFirst = -1, doneRows = 0;
+  for (int first = 0; first < height; first += band) {
+    const int rows = std::min(band, height - first);
+    GaussianBlurRows(plane, next.data(), width, height, first, rows, sigma);
+    if (doneFirst >= 0) {
+      std::copy_n(done.data(), static_cast<std::size_t>(doneRows) * rowFloats,
+                  plane + static_cast<std::size_t>(doneFirst) * rowFloats);
     }
+    std::swap(done, next);
+    doneFirst = first;
+    doneRows = rows;
   }
-  const int first = std::min(radius, width);
-  const int last = std::max(first, width - radius);
-  for (int y = 0; y < height; ++y) {
-    const float* source = row(pass, y);
-    float* target = row(plane, y);
-    for (int x = 0; x < width; ++x) target[x] = w[0] * source[x];
-    for (int k = 1; k <= radius; ++k) {
-      const float weight = w[static_cast<std::size_t>(k)];
-      for (int x = 0; x < first; ++x) {
-        target[x] += weight * (source[std::max(0, x - k)] + source[std::min(width - 1, x + k)]);
-      }
-      for (int x = first; x < last; ++x) target[x] += weight * (source[x - k] + source[x + k]);
-      for (int x = last; x < width; ++x) {
-        target[x] += weight * (source[std::max(0, x - k)] + source[std::min(width - 1, x + k)]);
-      }
-    }
+  if (doneFirst >= 0) {
+    std::copy_n(done.data(), static_cast<std::size_t>(doneRows) * rowFloats,
+                plane + static_cast<std::size_t>(doneFirst) * rowFloats);
   }
 }
 
@@ -239,31 +268,30 @@ void GaussianPlane(std::vector<float>& plane, int width, int height, const std::
 void SmoothProbabilities(std::vector<float>& probabilities, int width, int height,
                          const PixelMask* inside, double sigma) {
   if (!(sigma > 0.0) || probabilities.empty()) return;
-  const std::vector<float> w = GaussianWeights(sigma);
   if (inside == nullptr) {
-    // Every pixel weighs 1, so each blurred weight is the same sum of the same terms, wherever
-    // the pixel lies: computed once, in the order GaussianPlane adds them.
-    const auto pass = [&w](float value) {
-      float sum = w[0] * value;
-      for (std::size_t k = 1; k < w.size(); ++k) sum += w[k] * (value + value);
-      return sum;
-    };
-    const float weight = pass(pass(1.0f));
-    GaussianPlane(probabilities, width, height, w);
+    // Every pixel weighs 1, so each blurred weight is the same sum of the same terms, wherever the
+    // pixel lies: computed once, on a plane just large enough for one whole kernel.
+    const int side = 2 * GaussianRadius(sigma) + 1;
+    const std::vector<float> ones(static_cast<std::size_t>(side) * side, 1.0f);
+    std::vector<float> blurredOnes(ones.size());
+    GaussianBlur(ones.data(), blurredOnes.data(), side, side, sigma);
+    const float weight = blurredOnes[blurredOnes.size() / 2];
+    BlurInPlace(probabilities.data(), width, height, sigma);
     for (float& p : probabilities) p = weight > 0.0f ? std::clamp(p / weight, 0.0f, 1.0f) : 0.0f;
     return;
   }
-  std::vector<float> weight(probabilities.size(), 1.0f);
+  FloatBuffer weight(probabilities.size());
+  const auto& bits = inside->Data();
   for (std::size_t i = 0; i < weight.size(); ++i) {
-    weight[i] = inside->Data()[i] ? 1.0f : 0.0f;
+    weight[i] = bits[i] != 0 ? 1.0f : 0.0f;
     probabilities[i] *= weight[i];
   }
-  GaussianPlane(probabilities, width, height, w);
-  GaussianPlane(weight, width, height, w);
+  BlurInPlace(probabilities.data(), width, height, sigma);
+  BlurInPlace(weight.data(), width, height, sigma);
   for (std::size_t i = 0; i < probabilities.size(); ++i) {
-    const bool in = inside->Data()[i] != 0;
-    probabilities[i] =
-        in && weight[i] > 0.0f ? std::clamp(probabilities[i] / weight[i], 0.0f, 1.0f) : 0.0f;
+    probabilities[i] = bits[i] != 0 && weight[i] > 0.0f
+                           ? std::clamp(probabilities[i] / weight[i], 0.0f, 1.0f)
+                           : 0.0f;
   }
 }
 

@@ -1,10 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <thread>
+#include <tuple>
+#include <utility>
 
 #include "interfaces/core/Exceptions.h"
 #include "interfaces/core/Image16Grey.h"
 #include "interfaces/core/Image24PlanarColor.h"
+#include "interfaces/core/Settings.h"
 #include "platform/helper/FeatureBank.h"
 #include "tests/helper/HelperTestSupport.h"
 
@@ -30,19 +39,23 @@ double KernelVariance(double sigma) {
 }
 
 TEST(FeatureLayout, ScalesCountAndHaloFollowTheSampleSize) {
-  // Halo: ceil(3 s) + 1 + ceil(6 s) for the largest scale s.
+  // Halo: ceil(3 s) + 1 + ceil(9 s) for the largest scale s (bank 2), ceil(3 s) + 1 + ceil(6 s)
+  // in bank 1.
   const struct {
     double sampleSize;
     int channels;
     std::vector<double> scales;
-    int count, halo;
-  } cases[] = {{5.0, 1, {1.25, 2.5, 5.0}, 28, 15 + 1 + 30},
-               {5.0, 3, {1.25, 2.5, 5.0}, 84, 46},
-               {0.0, 1, {}, 1, 0},
-               {0.5, 1, {0.5}, 10, 2 + 1 + 3},
-               {100.0, 1, {1, 2, 4, 8, 16, 32}, 55, 96 + 1 + 192}};
+    int count, halo, bank;
+  } cases[] = {{5.0, 1, {1.25, 2.5, 5.0}, 28, 15 + 1 + 45, 2},
+               {5.0, 3, {1.25, 2.5, 5.0}, 84, 61, 2},
+               {5.0, 1, {1.25, 2.5, 5.0}, 28, 15 + 1 + 30, 1},
+               {0.0, 1, {}, 1, 0, 2},
+               {0.5, 1, {0.5}, 10, 2 + 1 + 5, 2},
+               {0.5, 1, {0.5}, 10, 2 + 1 + 3, 1},
+               {100.0, 1, {1, 2, 4, 8, 16, 32}, 55, 96 + 1 + 288, 2}};
   for (const auto& c : cases) {
-    const FeatureLayout layout(c.sampleSize, c.channels);
+    const FeatureLayout layout(c.sampleSize, c.channels, c.bank);
+    EXPECT_EQ(layout.Bank(), c.bank);
     EXPECT_EQ(layout.Scales(), c.scales) << c.sampleSize;
     EXPECT_EQ(layout.Count(), c.count) << c.sampleSize;
     EXPECT_EQ(layout.Halo(), c.halo) << c.sampleSize;
@@ -54,6 +67,8 @@ TEST(FeatureLayout, RefusesBadSampleSizesChannelCountsAndImages) {
   EXPECT_THROW(FeatureLayout(std::nan(""), 1), ArgumentException);
   EXPECT_THROW(FeatureLayout(5.0, 0), ArgumentException);
   EXPECT_THROW(FeatureLayout(5.0, 4), ArgumentException);
+  EXPECT_THROW(FeatureLayout(5.0, 1, 0), ArgumentException);
+  EXPECT_THROW(FeatureLayout(5.0, 1, 3), ArgumentException);
   EXPECT_THROW(
       ComputeTileFeatures(*NoiseImage(8, 8, 1), TileRect{0, 0, 8, 8}, FeatureLayout(1.0, 3)),
       VisionException);
@@ -81,27 +96,30 @@ TEST(FeatureBank, ARampHasConstantGradientAndNoCurvatureOrTexture) {
 
 TEST(FeatureBank, AParabolaHasTheCurvatureAndEnergyOfItsKernel) {
   // I(x, y) = (x - 40)^2 on a 16-bit image. Smoothing adds the kernel's variance v_s, the second
-  // difference is 2, the structure tensor at the vertex is 4 v_2s (the gradient 2 (x - 40)
-  // squared and smoothed at 2 s), the difference of Gaussians v_s/2 - v_s, and I - G_s I = -v_s
-  // everywhere, so the local energy is v_s^2.
+  // difference is 2, the structure tensor at the vertex is 4 v_ks (the gradient 2 (x - 40)
+  // squared and smoothed at the integration scale k s: 3 s in bank 2, 2 s in bank 1), the
+  // difference of Gaussians v_s/2 - v_s, and I - G_s I = -v_s everywhere, so the local energy is
+  // v_s^2.
   auto image = std::make_shared<Image16Grey>(kToken, 81, 6);
   for (int y = 0; y < 6; ++y) {
     for (int x = 0; x < 81; ++x)
       image->MutableRow(y)[x] = static_cast<std::uint16_t>((x - 40) * (x - 40));
   }
-  const TileFeatures tile =
-      ComputeTileFeatures(*image, TileRect{0, 0, 81, 6}, FeatureLayout(2.0, 1));
-  for (int s = 0; s < 2; ++s) {
-    const double scale = s + 1.0, v = KernelVariance(scale);
-    const double expected[9] = {
-        v, 0, 2, 2, 0, KernelVariance(0.5 * scale) - v, 4 * KernelVariance(2 * scale), 0, v * v};
-    const double tolerance[9] = {1e-3, 1e-3, 1e-3, 1e-3, 1e-3, 2e-3, 1e-2, 1e-3, 1e-2};
-    for (int which = 0; which < 9; ++which) {
-      EXPECT_NEAR(tile.Pixel(40, 3)[At(s, which)], expected[which], tolerance[which])
-          << "scale " << scale << " feature " << which;
+  for (const auto& [bank, k] : {std::pair{2, 3.0}, std::pair{1, 2.0}}) {
+    const TileFeatures tile =
+        ComputeTileFeatures(*image, TileRect{0, 0, 81, 6}, FeatureLayout(2.0, 1, bank));
+    for (int s = 0; s < 2; ++s) {
+      const double scale = s + 1.0, v = KernelVariance(scale);
+      const double expected[9] = {
+          v, 0, 2, 2, 0, KernelVariance(0.5 * scale) - v, 4 * KernelVariance(k * scale), 0, v * v};
+      const double tolerance[9] = {1e-3, 1e-3, 1e-3, 1e-3, 1e-3, 2e-3, 1e-2, 1e-3, 1e-2};
+      for (int which = 0; which < 9; ++which) {
+        EXPECT_NEAR(tile.Pixel(40, 3)[At(s, which)], expected[which], tolerance[which])
+            << "bank " << bank << ", scale " << scale << " feature " << which;
+      }
+      // Two pixels right of the vertex the gradient is 2 * 2.
+      EXPECT_NEAR(tile.Pixel(42, 3)[At(s, 1)], 4.0, 1e-3);
     }
-    // Two pixels right of the vertex the gradient is 2 * 2.
-    EXPECT_NEAR(tile.Pixel(42, 3)[At(s, 1)], 4.0, 1e-3);
   }
 }
 
@@ -161,6 +179,121 @@ TEST(FeatureBank, TilesCoverTheImageRowByRowAndGiveExactlyTheFeaturesOfTheWhole)
   }
 }
 
+// Restores the framework's thread settings when a test ends.
+struct ThreadSettings {
+  ~ThreadSettings() { VisionToolMultiThreading::Reset(); }
+};
+
+TEST(FeatureBank, FeaturesAreBitIdenticalForAnyThreadCount) {
+  ThreadSettings restore;
+  const auto image = std::make_shared<Image24PlanarColor>(kToken, 90, 61);
+  Noise noise(11);
+  for (int c = 0; c < 3; ++c) {
+    for (int y = 0; y < 61; ++y) {
+      for (int x = 0; x < 90; ++x) {
+        image->MutableRow(c, y)[x] = static_cast<std::uint8_t>(128 + noise.Next(100));
+      }
+    }
+  }
+  const FeatureLayout layout(4.0, 3);
+  const TileRect rect{7, 3, 70, 50};
+  VisionToolMultiThreading::setEnable(false);
+  const TileFeatures one = ComputeTileFeatures(*image, rect, layout);
+  VisionToolMultiThreading::setEnable(true);
+  for (int threads : {1, 2, 3, 7}) {
+    VisionToolMultiThreading::setThreadCount(threads);
+    const TileFeatures many = ComputeTileFeatures(*image, rect, layout);
+    ASSERT_EQ(many.values.size(), one.values.size());
+    for (std::size_t i = 0; i < one.values.size(); ++i) {
+      ASSERT_EQ(many.values[i], one.values[i]) << threads << " threads, value " << i;
+    }
+  }
+}
+
+TEST(EngineThreads, RunTasksUsesAtMostTheFrameworkThreadCountAndRethrowsAFailure) {
+  ThreadSettings restore;
+  for (const auto& [enable, threads, expected] :
+       {std::tuple{true, 3, 3}, std::tuple{true, 1, 1}, std::tuple{false, 4, 1}}) {
+    VisionToolMultiThreading::setEnable(enable);
+    VisionToolMultiThreading::setThreadCount(threads);
+    EXPECT_EQ(EngineThreadCount(), expected);
+    std::atomic<int> running{0}, most{0}, done{0};
+    std::mutex mutex;
+    std::set<int> workers;
+    RunTasks(40, [&](int, int worker) {
+      const int now = ++running;
+      int seen = most.load();
+      while (now > seen && !most.compare_exchange_weak(seen, now)) {
+      }
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        workers.insert(worker);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      --running;
+      ++done;
+    });
+    EXPECT_EQ(done.load(), 40);
+    EXPECT_LE(most.load(), expected);
+    EXPECT_LE(workers.size(), static_cast<std::size_t>(expected));
+    EXPECT_TRUE(workers.count(0) == 1) << "the calling thread works too";
+  }
+  VisionToolMultiThreading::setEnable(true);
+  VisionToolMultiThreading::setThreadCount(2);
+  std::atomic<int> done{0};
+  try {
+    RunTasks(10, [&](int task, int) {
+      ++done;
+      if (task == 4) throw std::runtime_error("task 4 failed");
+    });
+    FAIL() << "expected the failure of task 4";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "task 4 failed");
+  }
+  EXPECT_EQ(done.load(), 10) << "the other tasks still run";
+}
+
+TEST(GaussianBlur, APixelDependsOnItsNeighbourhoodNotOnWhereThePlaneStarts) {
+  // Windows of one plane at odd offsets and widths (other SIMD alignments and row tails) give
+  // bit-identical values wherever the kernel stays inside the window.
+  const int width = 97, height = 40, radius = GaussianRadius(3.0);
+  std::vector<float> plane(static_cast<std::size_t>(width) * height);
+  Noise noise(2);
+  for (float& v : plane) v = noise.Uniform() * 255.0f;
+  std::vector<float> whole(plane.size());
+  GaussianBlur(plane.data(), whole.data(), width, height, 3.0);
+  for (int x0 : {1, 3, 5, 8}) {
+    for (int w : {2 * radius + 1, 2 * radius + 6, 53, width - x0}) {
+      const int y0 = x0 % 3, h = height - y0 - 1;
+      std::vector<float> window(static_cast<std::size_t>(w) * h), blurred(window.size());
+      for (int y = 0; y < h; ++y) {
+        std::copy_n(plane.begin() + (y0 + y) * width + x0, w, window.begin() + y * w);
+      }
+      GaussianBlur(window.data(), blurred.data(), w, h, 3.0);
+      for (int y = radius; y < h - radius; ++y) {
+        for (int x = radius; x < w - radius; ++x) {
+          ASSERT_EQ(blurred[static_cast<std::size_t>(y) * w + x],
+                    whole[static_cast<std::size_t>(y0 + y) * width + x0 + x])
+              << "window at " << x0 << " of width " << w << ", pixel " << x << ", " << y;
+        }
+      }
+    }
+  }
+  // Mirrored about the edge pixel: column -1 reads column 1, so an impulse in column 1 reaches
+  // the edge column from both sides, and the edge column itself is not doubled.
+  std::vector<float> impulse(9 * 9, 0.0f), spread(impulse.size());
+  impulse[4 * 9 + 1] = 1.0f;
+  GaussianBlur(impulse.data(), spread.data(), 9, 9, 1.0);
+  const std::vector<float> w = GaussianWeights(1.0);
+  EXPECT_NEAR(spread[4 * 9 + 0], w[0] * 2.0f * w[1], 1e-6);
+  EXPECT_NEAR(spread[4 * 9 + 1], w[0] * (w[0] + w[2]), 1e-6);  // column -1 is column 1
+  EXPECT_NEAR(spread[3 * 9 + 3], w[1] * w[2], 1e-6);
+  impulse.assign(impulse.size(), 0.0f);
+  impulse[4 * 9 + 0] = 1.0f;
+  GaussianBlur(impulse.data(), spread.data(), 9, 9, 1.0);
+  EXPECT_NEAR(spread[4 * 9 + 0], w[0] * w[0], 1e-6);
+}
+
 TEST(FeatureBank, OnePixelImagesAreMirroredOntoThemselves) {
   const TileFeatures tile = ComputeTileFeatures(*Grey8(1, 1, [](int, int) { return 77; }),
                                                 TileRect{0, 0, 1, 1}, FeatureLayout(2.0, 1));
@@ -186,6 +319,20 @@ TEST(LargeBuffers, FreedBlocksAreReusedWithinABudgetAndSmallOnesAreNotPooled) {
   void* again = AllocateLarge(kBytes - 1000);
   EXPECT_EQ(again, first);
   FreeLarge(again, kBytes - 1000);
+
+  // A smaller block (an edge tile) takes a kept block up to twice its size rather than fresh
+  // pages, and gives it back whole.
+  void* big = AllocateLarge(std::size_t{12} << 20);
+  FreeLarge(big, std::size_t{12} << 20);
+  void* edge = AllocateLarge(std::size_t{7} << 20);
+  EXPECT_EQ(edge, big);
+  static_cast<unsigned char*>(edge)[(std::size_t{7} << 20) - 1] = 3;
+  const std::size_t before = PooledLargeBytes();
+  FreeLarge(edge, std::size_t{7} << 20);
+  EXPECT_EQ(PooledLargeBytes(), before + (std::size_t{12} << 20));
+  void* tiny = AllocateLarge(std::size_t{1} << 20);
+  EXPECT_NE(tiny, big) << "not a block more than twice the size asked for";
+  FreeLarge(tiny, std::size_t{1} << 20);
 
   // Forty blocks of 8 MiB freed together are more than the pool keeps.
   std::vector<void*> blocks;

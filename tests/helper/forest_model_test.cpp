@@ -118,17 +118,19 @@ TEST_F(ForestModel, ArchiveRoundTripSegmentsIdenticallyAndKeepsTheTrainCache) {
 
 TEST_F(ForestModel, ARegionLimitsTheClassifiedPixels) {
   auto disc = Make(discLabel);
-  const auto region = Square(30.5, 40.5, 90.5, 100.5);
+  const auto region = Square(20.5, 30.5, 100.5, 110.5);
   const auto whole = disc->Execute(*image, nullptr);
   const auto limited = disc->Execute(*image, region.get());
   // Outside the region nothing is classified. Inside, the smoothing (radius 15 at sample size 5)
   // averages only over the region, so pixels at least 16 pixels from its edge match the whole
   // image's result exactly.
+  int deepPixels = 0;
   for (int y = 0; y < kSize; ++y) {
     for (int x = 0; x < kSize; ++x) {
       const std::size_t i = static_cast<std::size_t>(y) * kSize + x;
-      const bool inside = x >= 31 && x <= 90 && y >= 41 && y <= 100;
-      const bool deep = x >= 31 + 16 && x <= 90 - 16 && y >= 41 + 16 && y <= 100 - 16;
+      const bool inside = x >= 21 && x <= 100 && y >= 31 && y <= 110;
+      const bool deep = x >= 21 + 16 && x <= 100 - 16 && y >= 31 + 16 && y <= 110 - 16;
+      deepPixels += deep ? 1 : 0;
       if (!inside) {
         ASSERT_EQ(limited->Probabilities()[i], 0.0f) << x << ", " << y;
         ASSERT_EQ(limited->Mask().Data()[i], 0) << x << ", " << y;
@@ -137,6 +139,7 @@ TEST_F(ForestModel, ARegionLimitsTheClassifiedPixels) {
       }
     }
   }
+  EXPECT_EQ(deepPixels, 48 * 48);
   EXPECT_GT(limited->Area(), 0);
 }
 
@@ -192,7 +195,8 @@ TEST_F(ForestModel, ImagesOfAnotherFormatAreRefusedWithAClearMessage) {
 // Offsets into the record of a ForestModel saved alone: endianness byte, polymorphic id, name
 // length and name, pointer id, the class versions of ForestModel and ShareableBase.
 constexpr std::size_t kIdLength = sizeof("Tamrix::Vision::SmartSegmenterHelper::ForestModel") - 1;
-constexpr std::size_t kSampleSizeAt = 1 + 4 + 8 + kIdLength + 4 + 4 + 4 + 8;  // after the seed
+constexpr std::size_t kVersionAt = 1 + 4 + 8 + kIdLength + 4;
+constexpr std::size_t kSampleSizeAt = kVersionAt + 4 + 4 + 8;  // after the seed
 constexpr std::size_t kFormat = kSampleSizeAt + 8, kTrees = kFormat + 4, kDepth = kTrees + 4;
 constexpr std::size_t kFeatureCount = kDepth + 4, kRootCount = kFeatureCount + 4;
 // One root per tree (the default tree count) of 4 bytes, then the node features' count and the
@@ -241,6 +245,45 @@ TEST_F(ForestModel, CorruptArchivesFailWithAClearMessage) {
     EXPECT_NE(error, "no exception") << "at " << c.offset;
     EXPECT_NE(error.find(c.message), std::string::npos) << error;
   }
+}
+
+TEST_F(ForestModel, FirstVersionRecordsLoadWithTheirBankAndNewerVersionsAreRefused) {
+  auto disc = Make(discLabel);
+  const std::string saved = ModelBytes(*disc);
+  ASSERT_EQ(saved.substr(kVersionAt, 4), Int32(2));
+  ASSERT_EQ(saved.substr(saved.size() - 4), Int32(2)) << "the record ends with its bank";
+  EXPECT_NE(disc->Model()->Describe().find(", bank 2, "), std::string::npos);
+
+  // A record as models wrote it before the bank existed: version 1, no bank at the end.
+  std::string first = saved.substr(0, saved.size() - 4);
+  first.replace(kVersionAt, 4, Int32(1));
+  const auto old = std::dynamic_pointer_cast<ISegmenterModel>(LoadBytes(first));
+  ASSERT_NE(old, nullptr);
+  EXPECT_NE(old->Describe().find(", bank 1, "), std::string::npos) << old->Describe();
+  // It segments with bank 1's features, which differ from bank 2's.
+  const auto test = TexturedScene(kSize, kSize, kTestDisc, 7);
+  const auto oldResult = old->Execute(*test, nullptr, discLabel);
+  const auto newResult = disc->Model()->Execute(*test, nullptr, discLabel);
+  EXPECT_NE(oldResult->Probabilities(), newResult->Probabilities());
+  EXPECT_GT(oldResult->Area(), 0);
+  // Saved again, it stays a bank 1 model; the same forest marked bank 1 segments the same.
+  const std::string again = SaveBytes(old);
+  EXPECT_EQ(again.substr(again.size() - 4), Int32(1));
+  const auto reloaded = std::dynamic_pointer_cast<ISegmenterModel>(LoadBytes(again));
+  EXPECT_EQ(reloaded->Execute(*test, nullptr, discLabel)->Probabilities(),
+            oldResult->Probabilities());
+
+  // Newer records and unknown banks fail, naming what they found.
+  std::string newer = saved;
+  newer.replace(kVersionAt, 4, Int32(3));
+  EXPECT_EQ(MessageOf<VisionException>([&] { LoadBytes(newer); }),
+            "ForestModel::serialize(): stored class version 3 is newer than the supported "
+            "version 2");
+  std::string unknownBank = saved;
+  unknownBank.replace(saved.size() - 4, 4, Int32(7));
+  EXPECT_NE(
+      MessageOf([&] { LoadBytes(unknownBank); }).find("expected feature bank 1 or 2, found 7"),
+      std::string::npos);
 }
 
 }  // namespace

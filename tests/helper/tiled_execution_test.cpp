@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/helper/FeatureCache.h"
 #include "platform/helper/Segmentation.h"
 #include "tests/helper/HelperTestSupport.h"
@@ -76,6 +78,27 @@ TEST(ProbabilitySmoothing, SpreadsAnImpulseAsTheSampledGaussian) {
   EXPECT_NEAR(p[11 * 21 + 11], 0.242036 * 0.242036, 1e-5);
   EXPECT_NEAR(p[10 * 21 + 13], 0.399050 * 0.004433, 1e-6);
   EXPECT_EQ(p[10 * 21 + 14], 0.0f);  // beyond the radius
+}
+
+TEST(ProbabilitySmoothing, InPlaceBandsGiveExactlyTheWholePlaneBlur) {
+  // Taller than several bands, at a scale whose kernel is shorter and one longer than a band.
+  for (double sigma : {2.0, 30.0}) {
+    const int width = 45, height = 301;
+    std::vector<float> p(static_cast<std::size_t>(width) * height);
+    Noise noise(9);
+    for (float& value : p) value = noise.Uniform();
+    std::vector<float> blurred(p.size());
+    GaussianBlur(p.data(), blurred.data(), width, height, sigma);
+    const int side = 2 * GaussianRadius(sigma) + 1;
+    const std::vector<float> ones(static_cast<std::size_t>(side) * side, 1.0f);
+    std::vector<float> weights(ones.size());
+    GaussianBlur(ones.data(), weights.data(), side, side, sigma);
+    SmoothProbabilities(p, width, height, nullptr, sigma);
+    for (std::size_t i = 0; i < p.size(); ++i) {
+      ASSERT_EQ(p[i], std::clamp(blurred[i] / weights[weights.size() / 2], 0.0f, 1.0f))
+          << "sigma " << sigma << ", pixel " << i;
+    }
+  }
 }
 
 TEST(ProbabilitySmoothing, AveragesOnlyOverTheRegion) {

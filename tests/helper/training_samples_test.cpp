@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "interfaces/core/Ellipse.h"
 #include "interfaces/core/LineSegment.h"
+#include "interfaces/core/RectangleAffine.h"
 #include "platform/helper/Segmentation.h"
 #include "tests/helper/HelperTestSupport.h"
 
@@ -56,6 +58,46 @@ TEST(TrainingSamples, APixelUnderBothLabelsCountsForBoth) {
   EXPECT_EQ(masks.negative.Count(), 5);
   EXPECT_TRUE(masks.positive.At(3, 0) && masks.negative.At(3, 0));
   EXPECT_TRUE(masks.positive.At(4, 0) && masks.negative.At(4, 0));
+}
+
+TEST(TrainingSamples, ManySmallAreasGiveExactlyThePixelsOfTheirOwnRasters) {
+  // A dense label mask arrives as thousands of small rectangles; each is drawn in its own box,
+  // which must give the very pixels its whole-image raster gives: rotated and skewed
+  // rectangles, rectangles on pixel edges and beyond the image, ellipses and polygons.
+  Scene scene;
+  PixelMask expectedA(40, 30), expectedB(40, 30);
+  Noise noise(5);
+  for (int i = 0; i < 300; ++i) {
+    const Point2D centre{noise.Uniform() * 46.0 - 3.0, noise.Uniform() * 36.0 - 3.0};
+    const double w = 0.5 + noise.Uniform() * 4.0, h = 0.5 + noise.Uniform() * 3.0;
+    std::shared_ptr<IShape> shape;
+    switch (i % 4) {
+      case 0:
+        shape = std::make_shared<RectangleAffine>(kToken, centre, w, h);
+        break;
+      case 1:
+        shape = std::make_shared<RectangleAffine>(kToken, centre, w, h, noise.Uniform() * 3.0,
+                                                  noise.Uniform() - 0.5);
+        break;
+      case 2:
+        shape = std::make_shared<Ellipse>(kToken, centre, w, h, noise.Uniform());
+        break;
+      default:
+        shape = Square(std::floor(centre.X) - 0.5, std::floor(centre.Y) - 0.5,
+                       std::floor(centre.X) + std::floor(w) + 0.5, std::floor(centre.Y) + 0.5);
+    }
+    const bool toA = i % 3 != 0;
+    scene.item->AddAssignment(toA ? scene.a : scene.b, shape);
+    const PixelMask raster = shape->Rasterize(40, 30, 0.0);
+    for (std::size_t k = 0; k < raster.Data().size(); ++k) {
+      if (raster.Data()[k] != 0) (toA ? expectedA : expectedB).Data()[k] = 1;
+    }
+  }
+  const LabelMasks masks = scene.Masks("a");
+  EXPECT_GT(masks.positive.Count(), 100);
+  EXPECT_GT(masks.negative.Count(), 50);
+  EXPECT_EQ(masks.positive.Data(), expectedA.Data());
+  EXPECT_EQ(masks.negative.Data(), expectedB.Data());
 }
 
 TEST(TrainingSamples, ChoiceIsCappedSortedAndSeeded) {
