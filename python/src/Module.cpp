@@ -317,6 +317,8 @@ PYBIND11_MODULE(_smartseg, module) {
 
   static py::exception<std::runtime_error> error(module, "Error");
   // Failures of the framework, the engine and the model files keep their messages.
+  // pybind11 takes translators as plain function pointers of this very signature.
+  // NOLINTNEXTLINE(performance-unnecessary-value-param)
   py::register_exception_translator([](std::exception_ptr failure) {
     try {
       if (failure) std::rethrow_exception(failure);

@@ -231,11 +231,11 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
   const Json labelImage{{"file", add(kLabelsSuffix, values)},
                         {"bits", values.depth() == CV_16U ? 16 : 8}};
   const Json overlay = add(kOverlaySuffix, Overlay(files.pixels, values));
-  const Json summary{{"image", files.imageName},
-                     {"labels", labels},
-                     {"label_image", labelImage},
-                     {"overlay", overlay},
-                     {"seconds", files.seconds}};
+  Json summary{{"image", files.imageName},
+               {"labels", labels},
+               {"label_image", labelImage},
+               {"overlay", overlay},
+               {"seconds", files.seconds}};
   // Names from files need not be UTF-8; the JSON stays valid with U+FFFD in their place.
   set.Stage(files.folder / (files.stem + ".json"),
             summary.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
