@@ -65,13 +65,15 @@ class BorrowedRoot : public Tamrix::Vision::ShareableBase, public virtual RootIn
  public:
   BorrowedRoot(py::array array, int width, int height, std::ptrdiff_t stride)
       : Tamrix::Vision::ShareableBase(kToken),
-        array_(new py::array(std::move(array))),
+        pixels_(static_cast<const Pixel*>(array.data())),
+        array_(array.release().ptr()),
         width_(width),
         height_(height),
         stride_(stride) {}
   ~BorrowedRoot() override {
-    const py::gil_scoped_acquire gil;
-    delete array_;
+    const PyGILState_STATE state = PyGILState_Ensure();
+    Py_DECREF(array_);
+    PyGILState_Release(state);
   }
   BorrowedRoot(const BorrowedRoot&) = delete;
   BorrowedRoot& operator=(const BorrowedRoot&) = delete;
@@ -80,11 +82,13 @@ class BorrowedRoot : public Tamrix::Vision::ShareableBase, public virtual RootIn
   int Height() const override { return height_; }
   std::ptrdiff_t Stride() const override { return stride_; }
   // The engine only reads; a read-only array (a memory map, a view of bytes) serves as well.
-  Pixel* Buffer() override { return const_cast<Pixel*>(static_cast<const Pixel*>(array_->data())); }
-  const Pixel* Buffer() const override { return static_cast<const Pixel*>(array_->data()); }
+  Pixel* Buffer() override { return const_cast<Pixel*>(pixels_); }
+  const Pixel* Buffer() const override { return pixels_; }
 
  private:
-  py::array* array_;
+  const Pixel* pixels_;
+  // The reference that keeps the array, and so its memory, alive.
+  PyObject* array_;
   int width_, height_;
   std::ptrdiff_t stride_;
 

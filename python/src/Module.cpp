@@ -317,6 +317,8 @@ PYBIND11_MODULE(_smartseg, module) {
 
   static py::exception<std::runtime_error> error(module, "Error");
   // Failures of the framework, the engine and the model files keep their messages.
+  // pybind11 takes translators as plain function pointers of this very signature.
+  // NOLINTNEXTLINE(performance-unnecessary-value-param)
   py::register_exception_translator([](std::exception_ptr failure) {
     try {
       if (failure) std::rethrow_exception(failure);
@@ -329,27 +331,51 @@ PYBIND11_MODULE(_smartseg, module) {
     }
   });
 
-  py::class_<Segmentation>(module, "Segmentation")
+  py::class_<Segmentation>(module, "Segmentation",
+                           "What Model.segment returns: label_image (uint16, 0 no label, k the "
+                           "k-th of Model.labels), masks (name -> bool array) and probabilities "
+                           "(name -> float32 array, None unless asked for).")
       .def_readonly("label_image", &Segmentation::labelImage)
       .def_readonly("masks", &Segmentation::masks)
       .def_readonly("probabilities", &Segmentation::probabilities);
 
-  py::class_<Model>(module, "Model")
+  py::class_<Model>(module, "Model",
+                    "A segmentation model: training images with label masks or LabelMe "
+                    "annotations, one engine model per label, and the smartseg program's model "
+                    "files.")
       .def(py::init<double, std::optional<int>>(), py::arg("sample_size") = 5.0,
-           py::arg("threads") = py::none())
-      .def_static("load", &Model::Load, py::arg("path"), py::arg("threads") = py::none())
-      .def("save", &Model::Save, py::arg("path"))
+           py::arg("threads") = py::none(),
+           "An empty model. sample_size: the scale, in pixels, of the neighbourhood the engine "
+           "looks at (0.01 to 1000). threads: the engine's thread count for the whole process "
+           "(default: one per core).")
+      .def_static("load", &Model::Load, py::arg("path"), py::arg("threads") = py::none(),
+                  "Reads a model file written by Model.save or by `smartseg train`.")
+      .def("save", &Model::Save, py::arg("path"),
+           "Writes the model file all at once, taking turns with smartseg runs on the same file.")
       .def("add_image", &Model::AddImage, py::arg("image"), py::arg("mask"),
-           py::arg("label_names") = py::none())
-      .def("add_labelme", &Model::AddLabelMe, py::arg("path"))
-      .def_property_readonly("labels", &Model::Labels)
-      .def_property_readonly("is_dirty", &Model::IsDirty)
-      .def_property("sample_size", &Model::SampleSize, &Model::SetSampleSize)
-      .def_property_readonly("context_radius", &Model::ContextRadius)
-      .def("train", [](Model& model) { model.Train(false); })
-      .def("retrain", [](Model& model) { model.Train(true); })
+           py::arg("label_names") = py::none(),
+           "Adds a training image (2-D uint8/uint16, or H x W x 3 uint8 RGB) with its label mask "
+           "(2-D integers: 0 unlabelled, k label k, named label_names[k - 1] or 'label<k>'; a "
+           "value named '__ignore__' belongs to no label). Needs train() afterwards.")
+      .def("add_labelme", &Model::AddLabelMe, py::arg("path"),
+           "Adds a LabelMe annotation file and its image, as `smartseg train` reads it.")
+      .def_property_readonly("labels", &Model::Labels, "The label names, in model order.")
+      .def_property_readonly("is_dirty", &Model::IsDirty,
+                             "True when training data or the sample size changed since training.")
+      .def_property("sample_size", &Model::SampleSize, &Model::SetSampleSize,
+                    "The engine's neighbourhood scale in pixels; a new value needs retrain().")
+      .def_property_readonly("context_radius", &Model::ContextRadius,
+                             "How far, in pixels, the pixels deciding one pixel's result reach: "
+                             "the margin a crop needs to segment as in the whole image.")
+      .def(
+          "train", [](Model& model) { model.Train(false); },
+          "Trains on what was added since the last training (everything at first).")
+      .def(
+          "retrain", [](Model& model) { model.Train(true); }, "Trains from scratch.")
       .def("segment", &Model::Segment, py::arg("image"), py::arg("region") = py::none(),
-           py::arg("probabilities") = false)
+           py::arg("probabilities") = false,
+           "Segments an image like the training images; region: polygon corners [(x, y), ...] "
+           "limiting the classified pixels. Returns a Segmentation.")
       .def("_segment_file", &Model::SegmentFile, py::arg("image"), py::arg("folder"),
            py::arg("probabilities") = false)
       .def("_output_files", &Model::OutputFiles, py::arg("stem"), py::arg("folder"),

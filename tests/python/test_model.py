@@ -3,7 +3,6 @@ results; training state, labels, annotations and the failures of each."""
 
 import json
 import os
-import warnings
 
 import numpy as np
 import pytest

@@ -16,7 +16,7 @@ from distributed import Client, LocalCluster
 
 import smartseg
 import smartseg.dask as sd
-from conftest import LABELS, run, scene, sparse, train, write_tiff
+from conftest import LABELS, run, scene, train, write_tiff
 
 OUTPUTS = ["_labels.png", "_overlay.png", ".json"] + [f"_{name}.png" for name in LABELS]
 
