@@ -48,7 +48,9 @@ def outputs_of(folder, image):
 
 
 def snapshot(folder):
-    return {name: os.stat(os.path.join(folder, name)).st_mtime_ns for name in os.listdir(folder)}
+    """The outputs in `folder` and when each was written; temporaries are not outputs."""
+    return {name: os.stat(os.path.join(folder, name)).st_mtime_ns for name in os.listdir(folder)
+            if ".smartseg-tmp-" not in name}
 
 
 def test_outputs_are_those_of_the_program(tmp_path, client, program, inputs):
@@ -94,6 +96,8 @@ def test_a_run_that_loses_a_worker_completes_and_a_second_run_rewrites_nothing(
     again = sd.segment_files(model, images, out, client=client)
     assert [r["status"] for r in again] == ["skipped"] * len(images)
     assert snapshot(out) == before
+    # What the killed worker was writing is gone by now, whichever run cleared it.
+    assert [n for n in os.listdir(out) if ".smartseg-tmp-" in n] == []
 
 
 def test_a_killed_run_is_finished_by_the_next_one(tmp_path, inputs):
