@@ -7,6 +7,8 @@ import numpy as np
 import pytest
 import tifffile
 
+from distributed import Client, LocalCluster
+
 import smartseg
 
 LABELS = ["disc", "stripes", "background"]
@@ -68,3 +70,15 @@ def run(program, *args):
 def write_tiff(path, array):
     tifffile.imwrite(os.fspath(path), array)
     return path
+
+
+@pytest.fixture(scope="module")
+def client():
+    """A local cluster of two worker processes on loopback, one per test module, each worker
+    bounded to 1 GiB; it is shut down when the module's tests are done."""
+    cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                           dashboard_address=None, memory_limit="1GiB", silence_logs=40)
+    client = Client(cluster, timeout=30)
+    yield client
+    client.close(timeout=30)
+    cluster.close(timeout=30)

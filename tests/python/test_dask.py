@@ -5,21 +5,10 @@ import dask
 import dask.array as da
 import numpy as np
 import pytest
-from distributed import Client, LocalCluster
 
 import smartseg
 import smartseg.dask as sd
 from conftest import LABELS, scene, sparse
-
-
-@pytest.fixture(scope="module")
-def client():
-    cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
-                           dashboard_address=None, memory_limit="1GiB", silence_logs=40)
-    client = Client(cluster, timeout=30)
-    yield client
-    client.close(timeout=30)
-    cluster.close(timeout=30)
 
 
 @pytest.fixture(scope="module")

@@ -12,23 +12,12 @@ import time
 import numpy as np
 import pytest
 from PIL import Image
-from distributed import Client, LocalCluster
 
 import smartseg
 import smartseg.dask as sd
 from conftest import LABELS, run, scene, train, write_tiff
 
 OUTPUTS = ["_labels.png", "_overlay.png", ".json"] + [f"_{name}.png" for name in LABELS]
-
-
-@pytest.fixture(scope="module")
-def client():
-    cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
-                           dashboard_address=None, memory_limit="1GiB", silence_logs=40)
-    client = Client(cluster, timeout=30)
-    yield client
-    client.close(timeout=30)
-    cluster.close(timeout=30)
 
 
 @pytest.fixture(scope="module")
