@@ -53,7 +53,8 @@ def _at_least(chunks, size):
         else:
             merged.append(chunk)
     if len(merged) > 1 and merged[-1] < size:
-        merged[-2] += merged.pop()
+        last = merged.pop()
+        merged[-1] += last
     return tuple(merged)
 
 
@@ -189,6 +190,11 @@ def read_zarr(path, component=None):
     return da.from_zarr(os.fspath(path), component=component)
 
 
+def _regular(chunks):
+    """Whether every axis has blocks of one size, but for a last block that may be smaller."""
+    return all(len(set(axis[:-1])) <= 1 and axis[-1] <= axis[0] for axis in chunks)
+
+
 def write_zarr(array, path, chunks=None, overwrite=False, client=None):
     """Writes `array` to a Zarr array at `path`, block by block (never whole in memory).
 
@@ -197,6 +203,10 @@ def write_zarr(array, path, chunks=None, overwrite=False, client=None):
     array = da.asarray(array)
     if chunks is not None:
         array = array.rechunk(chunks)
+    elif not _regular(array.chunks):
+        # Zarr needs one chunk size per axis (the last chunk may be smaller): a label image whose
+        # thin last block was merged into its neighbour is written in chunks of its largest block.
+        array = array.rechunk(tuple(max(axis) for axis in array.chunks))
     stored = da.to_zarr(array, os.fspath(path), overwrite=overwrite, compute=False)
     if client is not None:
         client.compute(stored).result()

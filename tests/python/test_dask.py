@@ -91,3 +91,17 @@ def test_zarr_and_tiled_tiff_in_and_out(tmp_path, client, saved):
     np.testing.assert_array_equal(sd.read_tiff(tmp_path / "labels.tif").compute(), expected)
     with pytest.raises(ValueError, match="tile: expected positive multiples of 16"):
         sd.write_tiff(tiled, tmp_path / "bad.tif", tile=(10, 10))
+
+
+def test_a_thin_last_block_joins_its_own_neighbour_and_zarr_takes_the_result(tmp_path, client,
+                                                                             saved):
+    path, model = saved
+    radius = model.context_radius
+    width = 3 * 100 + radius // 2
+    image, _ = scene(height=120, width=width, seed=13)
+    labels = sd.segment_labels(path, da.from_array(image, chunks=(120, 100)))
+    # Only the last block grows; the ones before keep their size.
+    assert labels.chunks[1] == (100, 100, 100 + radius // 2)
+    sd.write_zarr(labels, tmp_path / "labels.zarr", client=client)
+    np.testing.assert_array_equal(sd.read_zarr(tmp_path / "labels.zarr").compute(),
+                                  model.segment(image).label_image)
