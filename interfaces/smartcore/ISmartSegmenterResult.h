@@ -1,6 +1,7 @@
 // One label's result of a segmentation.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,17 @@ class ISmartSegmenterResult : public virtual Tamrix::Vorn::IObject {
   virtual int Height() const = 0;
   // Width() x Height(): 1 where the pixel belongs to the label.
   virtual const Tamrix::Vision::PixelMask& Mask() const = 0;
-  // One probability per pixel, row-major; empty when the segmenter gives none.
+  // One probability per pixel, row-major; empty when the segmenter gives none. A result that keeps
+  // its probabilities compactly unpacks them on the first call, so hosts that only need single
+  // values (ProbabilityAt) or the mask should not call it.
   virtual const std::vector<float>& Probabilities() const = 0;
+  // The probability of pixel `index` (row-major) without unpacking a compact result: where the
+  // segmenter gives no probabilities, 1 inside Mask() and 0 outside.
+  virtual float ProbabilityAt(std::size_t index) const {
+    const std::vector<float>& probabilities = Probabilities();
+    if (!probabilities.empty()) return probabilities[index];
+    return Mask().Data()[index] != 0 ? 1.0f : 0.0f;
+  }
   // The number of pixels set in Mask().
   virtual long long Area() const = 0;
   // The smallest box holding every pixel of Mask(); empty when Area() is 0.

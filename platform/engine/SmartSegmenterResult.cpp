@@ -42,8 +42,42 @@ SmartSegmenterResult::SmartSegmenterResult(
   UpdateDerived();
 }
 
+SmartSegmenterResult::SmartSegmenterResult(
+    const Tamrix::Vorn::IObject::ObjectCreateAccessToken& token, std::string labelName,
+    PixelMask mask, std::vector<std::uint8_t> levels)
+    : ShareableBase(token),
+      labelName_(std::move(labelName)),
+      mask_(std::move(mask)),
+      levels_(std::move(levels)) {
+  const auto pixels = mask_.Data().size();
+  if (!levels_.empty() && levels_.size() != pixels) {
+    throw ArgumentException(
+        "SmartSegmenterResult: expected no probability levels or one per pixel (" +
+        std::to_string(pixels) + "), found " + std::to_string(levels_.size()));
+  }
+  UpdateDerived();
+}
+
 SmartSegmenterResult::SmartSegmenterResult() = default;
 SmartSegmenterResult::~SmartSegmenterResult() = default;
+
+const std::vector<float>& SmartSegmenterResult::Probabilities() const {
+  if (!levels_.empty()) {
+    std::call_once(unpacked_, [this] {
+      probabilities_.resize(levels_.size());
+      for (std::size_t i = 0; i < levels_.size(); ++i) {
+        probabilities_[i] = static_cast<float>(levels_[i]) / static_cast<float>(kMaxLevel);
+      }
+    });
+  }
+  return probabilities_;
+}
+
+float SmartSegmenterResult::ProbabilityAt(std::size_t index) const {
+  if (!levels_.empty()) return static_cast<float>(levels_[index]) / static_cast<float>(kMaxLevel);
+  if (!probabilities_.empty()) return probabilities_[index];
+  return mask_.Data()[index] != 0 ? 1.0f : 0.0f;
+}
 
 void SmartSegmenterResult::UpdateDerived() {
   area_ = 0;
@@ -118,7 +152,8 @@ void SmartSegmenterResult::serialize(Archive& archive, std::uint32_t version) {
     A::SaveString(archive, labelName_);
     archive(static_cast<std::int32_t>(mask_.Width()), static_cast<std::int32_t>(mask_.Height()));
     A::SaveArithmeticVector(archive, mask_.Data());
-    A::SaveArithmeticVector(archive, probabilities_);
+    // The record holds floats whichever way the probabilities are kept.
+    A::SaveArithmeticVector(archive, Probabilities());
   }
 }
 

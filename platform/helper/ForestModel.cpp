@@ -150,7 +150,7 @@ std::shared_ptr<SmartSegmenter::SmartSegmenterResult> ForestModel::Execute(
   if (forest_.Empty()) {
     return std::make_shared<SmartSegmenter::SmartSegmenterResult>(
         token, labelName, PixelMask(width, height),
-        std::vector<float>(static_cast<std::size_t>(width) * height, 0.0f));
+        std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height, 0));
   }
   if (image.Format() != format_) {
     throw VisionException(VisionExceptionCodes::InvalidArgument,
@@ -162,16 +162,14 @@ std::shared_ptr<SmartSegmenter::SmartSegmenterResult> ForestModel::Execute(
   const detail::FeatureLayout layout(sampleSize_, image.ChannelCount(), bank_);
   PixelMask inside;
   if (region != nullptr) inside = region->Mask(width, height);
-  std::vector<float> probabilities =
-      detail::ClassifyImage(forest_, image, region != nullptr ? &inside : nullptr, layout,
-                            detail::kTileSize, &detail::FeatureCache::Shared());
-  detail::SmoothProbabilities(probabilities, width, height, region != nullptr ? &inside : nullptr,
-                              SmoothingScale());
-  PixelMask mask(width, height);
-  auto& bits = mask.Data();
-  for (std::size_t i = 0; i < probabilities.size(); ++i) bits[i] = probabilities[i] >= 0.5f;
+  // The mask is decided on the exact probability; the result keeps the probability as a level
+  // (one byte per pixel), which is all the hosts' outputs resolve.
+  PixelMask mask;
+  std::vector<std::uint8_t> levels;
+  detail::SegmentImage(forest_, image, region != nullptr ? &inside : nullptr, layout,
+                       SmoothingScale(), &detail::FeatureCache::Shared(), mask, levels);
   return std::make_shared<SmartSegmenter::SmartSegmenterResult>(token, labelName, std::move(mask),
-                                                                std::move(probabilities));
+                                                                std::move(levels));
 }
 
 int ForestModel::ContextRadius() const {

@@ -200,6 +200,55 @@ SampleMatrix SampleItem(const IImage& image, const LabelMasks& masks, const Feat
   return samples;
 }
 
+namespace {
+
+bool AnyInside(const PixelMask& inside, const TileRect& rect) {
+  for (int y = rect.y; y < rect.y + rect.height; ++y) {
+    for (int x = rect.x; x < rect.x + rect.width; ++x) {
+      if (inside.At(x, y)) return true;
+    }
+  }
+  return false;
+}
+
+// Classifies the tiles of one row of the tile grid, those with rect.y == first and `rows` high,
+// into `out` (rows x the image's width, raster order; pixels outside `inside` are left alone).
+void ClassifyTileRow(const RandomForest& forest, const IImage& image, const PixelMask* inside,
+                     const FeatureLayout& layout, int tileSize, FeatureCache* cache, int first,
+                     int rows, float* out) {
+  const int width = image.Width();
+  for (int x0 = 0; x0 < width; x0 += tileSize) {
+    const TileRect rect{x0, first, std::min(tileSize, width - x0), rows};
+    if (inside != nullptr && !AnyInside(*inside, rect)) continue;
+    const std::shared_ptr<const TileFeatures> tile =
+        cache != nullptr && tileSize == kTileSize
+            ? cache->Get(image, rect, layout)
+            : std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
+    for (int y = rect.y; y < rect.y + rect.height; ++y) {
+      float* row = out + static_cast<std::size_t>(y - first) * width + rect.x;
+      if (inside == nullptr) {
+        forest.PredictRows(tile->Pixel(rect.x, y), static_cast<std::size_t>(rect.width), row);
+        continue;
+      }
+      for (int x = rect.x; x < rect.x + rect.width; ++x) {
+        if (inside->At(x, y)) row[x - rect.x] = forest.Predict(tile->Pixel(x, y));
+      }
+    }
+  }
+}
+
+// What the Gaussian of scale `sigma` gives a plane of ones away from its edges: every pixel
+// weighs 1, so each blurred weight is the same sum of the same terms, wherever the pixel lies.
+float UniformBlurWeight(double sigma) {
+  const int side = 2 * GaussianRadius(sigma) + 1;
+  const std::vector<float> ones(static_cast<std::size_t>(side) * side, 1.0f);
+  std::vector<float> blurredOnes(ones.size());
+  GaussianBlur(ones.data(), blurredOnes.data(), side, side, sigma);
+  return blurredOnes[blurredOnes.size() / 2];
+}
+
+}  // namespace
+
 std::vector<float> ClassifyImage(const RandomForest& forest, const IImage& image,
                                  const PixelMask* inside, const FeatureLayout& layout, int tileSize,
                                  FeatureCache* cache) {
@@ -207,32 +256,110 @@ std::vector<float> ClassifyImage(const RandomForest& forest, const IImage& image
   const int height = image.Height();
   std::vector<float> probabilities(static_cast<std::size_t>(width) * height, 0.0f);
   if (forest.Empty()) return probabilities;
-  std::vector<float> row;
-  for (const TileRect& rect : TileGrid(width, height, tileSize)) {
-    if (inside != nullptr) {
-      bool any = false;
-      for (int y = rect.y; y < rect.y + rect.height && !any; ++y) {
-        for (int x = rect.x; x < rect.x + rect.width && !any; ++x) any = inside->At(x, y);
-      }
-      if (!any) continue;
-    }
-    const std::shared_ptr<const TileFeatures> tile =
-        cache != nullptr && tileSize == kTileSize
-            ? cache->Get(image, rect, layout)
-            : std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
-    row.resize(static_cast<std::size_t>(rect.width));
-    for (int y = rect.y; y < rect.y + rect.height; ++y) {
-      float* out = probabilities.data() + static_cast<std::size_t>(y) * width + rect.x;
-      if (inside == nullptr) {
-        forest.PredictRows(tile->Pixel(rect.x, y), static_cast<std::size_t>(rect.width), out);
-        continue;
-      }
-      for (int x = rect.x; x < rect.x + rect.width; ++x) {
-        if (inside->At(x, y)) out[x - rect.x] = forest.Predict(tile->Pixel(x, y));
-      }
-    }
+  for (int first = 0; first < height; first += tileSize) {
+    ClassifyTileRow(forest, image, inside, layout, tileSize, cache, first,
+                    std::min(tileSize, height - first),
+                    probabilities.data() + static_cast<std::size_t>(first) * width);
   }
   return probabilities;
+}
+
+void SegmentImage(const RandomForest& forest, const IImage& image, const PixelMask* inside,
+                  const FeatureLayout& layout, double sigma, FeatureCache* cache, PixelMask& mask,
+                  std::vector<std::uint8_t>& levels) {
+  const int width = image.Width();
+  const int height = image.Height();
+  const auto rowFloats = static_cast<std::size_t>(width);
+  mask = PixelMask(width, height);
+  levels.assign(rowFloats * static_cast<std::size_t>(height), 0);
+  if (forest.Empty() || width == 0 || height == 0) return;
+  const bool smooth = sigma > 0.0;
+  const int radius = smooth ? GaussianRadius(sigma) : 0;
+  const float uniform = smooth && inside == nullptr ? UniformBlurWeight(sigma) : 1.0f;
+  // Bands of tile rows; a band's smoothing reads `radius` rows of each neighbour band, so band k
+  // is finished once band k + 1 is classified, and three bands of floats are all that is held.
+  const int band = kTileSize;
+  const int bands = (height + band - 1) / band;
+  const auto bandFloats = static_cast<std::size_t>(band) * rowFloats;
+  std::vector<FloatBuffer> raw(3), weight(inside != nullptr ? 3 : 0);
+  FloatBuffer window, windowWeight, blurred, blurredWeight;
+  const auto rowsOf = [&](int k) { return std::min(band, height - k * band); };
+
+  const auto classify = [&](int k) {
+    FloatBuffer& out = raw[static_cast<std::size_t>(k % 3)];
+    out.assign(bandFloats, 0.0f);
+    ClassifyTileRow(forest, image, inside, layout, kTileSize, cache, k * band, rowsOf(k),
+                    out.data());
+    if (inside == nullptr) return;
+    // Only pixels inside count: the probabilities are weighed by the region, which the same
+    // smoothing then normalises away.
+    FloatBuffer& w = weight[static_cast<std::size_t>(k % 3)];
+    w.assign(bandFloats, 0.0f);
+    const auto& bits = inside->Data();
+    const std::size_t offset = static_cast<std::size_t>(k) * bandFloats;
+    const std::size_t count = static_cast<std::size_t>(rowsOf(k)) * rowFloats;
+    for (std::size_t i = 0; i < count; ++i) {
+      w[i] = bits[offset + i] != 0 ? 1.0f : 0.0f;
+      out[i] *= w[i];
+    }
+  };
+  // Copies rows first .. first + rows - 1 of the classified bands into `target`.
+  const auto gather = [&](std::vector<FloatBuffer>& from, int first, int rows,
+                          FloatBuffer& target) {
+    target.resize(static_cast<std::size_t>(rows) * rowFloats);
+    for (int y = first; y < first + rows; ++y) {
+      const FloatBuffer& source = from[static_cast<std::size_t>((y / band) % 3)];
+      std::copy_n(source.data() + static_cast<std::size_t>(y % band) * rowFloats, rowFloats,
+                  target.data() + static_cast<std::size_t>(y - first) * rowFloats);
+    }
+  };
+  const auto finish = [&](int k) {
+    const int first = k * band;
+    const int rows = rowsOf(k);
+    // The rows the smoothing reads, cut at the image's edges, where it mirrors as on the whole
+    // plane; elsewhere it reads real neighbours, so every value is the whole plane's.
+    const int low = std::max(0, first - radius);
+    const int high = std::min(height, first + rows + radius);
+    gather(raw, low, high - low, window);
+    const float* p = window.data() + static_cast<std::size_t>(first - low) * rowFloats;
+    const float* w = nullptr;
+    if (smooth) {
+      blurred.resize(static_cast<std::size_t>(rows) * rowFloats);
+      GaussianBlurRows(window.data(), blurred.data(), width, high - low, first - low, rows, sigma);
+      p = blurred.data();
+    }
+    if (inside != nullptr) {
+      gather(weight, low, high - low, windowWeight);
+      w = windowWeight.data() + static_cast<std::size_t>(first - low) * rowFloats;
+      if (smooth) {
+        blurredWeight.resize(static_cast<std::size_t>(rows) * rowFloats);
+        GaussianBlurRows(windowWeight.data(), blurredWeight.data(), width, high - low, first - low,
+                         rows, sigma);
+        w = blurredWeight.data();
+      }
+    }
+    const std::size_t offset = static_cast<std::size_t>(first) * rowFloats;
+    const std::size_t count = static_cast<std::size_t>(rows) * rowFloats;
+    auto& bits = mask.Data();
+    const auto& insideBits = inside != nullptr ? inside->Data() : bits;
+    for (std::size_t i = 0; i < count; ++i) {
+      float value = p[i];
+      if (inside != nullptr) {
+        value = insideBits[offset + i] != 0 && w[i] > 0.0f ? std::clamp(value / w[i], 0.0f, 1.0f)
+                                                           : 0.0f;
+      } else if (smooth) {
+        value = uniform > 0.0f ? std::clamp(value / uniform, 0.0f, 1.0f) : 0.0f;
+      }
+      bits[offset + i] = value >= 0.5f ? 1 : 0;
+      levels[offset + i] = static_cast<std::uint8_t>(std::lround(value * 255.0f));
+    }
+  };
+
+  for (int k = 0; k < bands; ++k) {
+    classify(k);
+    if (k > 0) finish(k - 1);
+  }
+  finish(bands - 1);
 }
 
 namespace {
@@ -269,13 +396,7 @@ void SmoothProbabilities(std::vector<float>& probabilities, int width, int heigh
                          const PixelMask* inside, double sigma) {
   if (!(sigma > 0.0) || probabilities.empty()) return;
   if (inside == nullptr) {
-    // Every pixel weighs 1, so each blurred weight is the same sum of the same terms, wherever the
-    // pixel lies: computed once, on a plane just large enough for one whole kernel.
-    const int side = 2 * GaussianRadius(sigma) + 1;
-    const std::vector<float> ones(static_cast<std::size_t>(side) * side, 1.0f);
-    std::vector<float> blurredOnes(ones.size());
-    GaussianBlur(ones.data(), blurredOnes.data(), side, side, sigma);
-    const float weight = blurredOnes[blurredOnes.size() / 2];
+    const float weight = UniformBlurWeight(sigma);
     BlurInPlace(probabilities.data(), width, height, sigma);
     for (float& p : probabilities) p = weight > 0.0f ? std::clamp(p / weight, 0.0f, 1.0f) : 0.0f;
     return;

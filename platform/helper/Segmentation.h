@@ -63,6 +63,14 @@ std::vector<float> ClassifyImage(const RandomForest& forest, const IImage& image
                                  const PixelMask* inside, const FeatureLayout& layout, int tileSize,
                                  FeatureCache* cache);
 
+// The label's mask and probability levels (probability x 255, rounded) for every pixel of
+// `image`: the values SmoothProbabilities (at `sigma`) of ClassifyImage (kTileSize tiles) gives,
+// the mask where they reach 0.5. Works in bands of tile rows, so only three bands of
+// probabilities are held at a time, never a plane of the image.
+void SegmentImage(const RandomForest& forest, const IImage& image, const PixelMask* inside,
+                  const FeatureLayout& layout, double sigma, FeatureCache* cache, PixelMask& mask,
+                  std::vector<std::uint8_t>& levels);
+
 // Smooths a probability map in place with a Gaussian of scale `sigma` (no change for sigma 0),
 // averaging only over the pixels of `inside` (all pixels when null), so that nothing leaks in
 // from pixels that were not classified; pixels outside stay 0. Neighbouring pixels of one texture

@@ -193,12 +193,10 @@ class Model {
       }
       segmentation.masks[name] = BoolArray(label.result->Mask());
       if (probabilities) {
-        std::vector<float> chances(label.result->Probabilities());
-        if (chances.empty()) {
-          chances.resize(static_cast<std::size_t>(width) * height);
-          for (std::size_t i = 0; i < chances.size(); ++i) {
-            chances[i] = label.result->Mask().Data()[i] ? 1.0f : 0.0f;
-          }
+        // Read value by value, so that a compact result is not unpacked beside the array.
+        std::vector<float> chances(static_cast<std::size_t>(width) * height);
+        for (std::size_t i = 0; i < chances.size(); ++i) {
+          chances[i] = label.result->ProbabilityAt(i);
         }
         segmentation.probabilities[name] = FloatArray(std::move(chances), width, height);
       }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "interfaces/core/Exceptions.h"
@@ -79,6 +80,47 @@ TEST(SmartSegmenterResult, BadProbabilitiesAreRefusedWithAClearMessage) {
       MakeResult("x", 2, 2, {0, 0, 0, 0}, probabilities);
     });
     EXPECT_NE(error.find(message), std::string::npos) << error;
+  }
+}
+
+TEST(SmartSegmenterResult, CompactLevelsReadAsProbabilitiesAndArchiveAsFloats) {
+  PixelMask mask(3, 1);
+  mask.Set(2, 0, true);
+  const auto compact = std::make_shared<SmartSegmenterResult>(
+      kToken, "c", mask, std::vector<std::uint8_t>{0, 51, 255});
+  // Single values are read from the levels; nothing is unpacked for them.
+  EXPECT_EQ(compact->ProbabilityAt(1), 51.0f / 255.0f);
+  EXPECT_EQ(compact->ProbabilityAt(2), 1.0f);
+  const std::vector<float> unpacked = {0.0f, 51.0f / 255.0f, 1.0f};
+  EXPECT_EQ(compact->Probabilities(), unpacked);
+  // The record is the one a float result of the same values writes.
+  EXPECT_EQ(Save(compact), Save(MakeResult("c", 3, 1, {0, 0, 1}, unpacked)));
+  EXPECT_EQ(Load<SmartSegmenterResult>(Save(compact))->Probabilities(), unpacked);
+
+  // Without probabilities a pixel's probability is its mask value.
+  const auto bare = MakeResult("b", 2, 1, {1, 0}, {});
+  EXPECT_EQ(std::make_pair(bare->ProbabilityAt(0), bare->ProbabilityAt(1)),
+            std::make_pair(1.0f, 0.0f));
+  EXPECT_TRUE(bare->Probabilities().empty());
+
+  const std::string error = MessageOf<ArgumentException>(
+      [&] { SmartSegmenterResult(kToken, "x", PixelMask(2, 2), std::vector<std::uint8_t>(3)); });
+  EXPECT_NE(error.find("one per pixel (4), found 3"), std::string::npos) << error;
+}
+
+TEST(SmartSegmenterResult, CompactLevelsUnpackOnceForConcurrentReaders) {
+  const auto compact = std::make_shared<SmartSegmenterResult>(
+      kToken, "c", PixelMask(256, 64), std::vector<std::uint8_t>(256 * 64, 128));
+  std::vector<const std::vector<float>*> seen(4);
+  std::vector<std::thread> readers;
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    readers.emplace_back([&, i] { seen[i] = &compact->Probabilities(); });
+  }
+  for (auto& reader : readers) reader.join();
+  for (const auto* probabilities : seen) {
+    EXPECT_EQ(probabilities, seen[0]);
+    ASSERT_EQ(probabilities->size(), 256u * 64u);
+    EXPECT_EQ(probabilities->back(), 128.0f / 255.0f);
   }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/helper/FeatureCache.h"
 #include "platform/helper/Segmentation.h"
@@ -65,6 +66,42 @@ TEST_F(TiledExecution, TilesWithoutRegionPixelsAreNotComputedAndAnEmptyForestGiv
   EXPECT_EQ(cache.ComputedTiles(), 1u);
   EXPECT_EQ(ClassifyImage(RandomForest(), *image, nullptr, layout, 64, nullptr),
             std::vector<float>(90u * 70u, 0.0f));
+}
+
+// Banded segmentation holds three bands of probabilities, not the image's plane; it must give
+// exactly the levels and mask of classifying the whole image and smoothing the whole plane, at
+// band seams, image edges and region edges alike.
+TEST_F(TiledExecution, BandedSegmentationEqualsSmoothingTheWholePlane) {
+  // Three bands of tile rows (512, 512, 150 rows) with a partial tile column.
+  const int width = 70, height = 2 * kTileSize + 150;
+  const auto tall = TexturedScene(width, height, Disc{35, kTileSize, 30}, 5);
+  PixelMask region(width, height);
+  for (int y = kTileSize - 40; y < 2 * kTileSize + 20; ++y) {
+    for (int x = 5; x < 60; ++x) region.Set(x, y);
+  }
+  for (const PixelMask* inside : std::vector<const PixelMask*>{nullptr, &region}) {
+    for (const double sigma : {0.0, 3.0, 12.0, 32.0}) {
+      std::vector<float> expected =
+          ClassifyImage(forest, *tall, inside, layout, kTileSize, nullptr);
+      SmoothProbabilities(expected, width, height, inside, sigma);
+      PixelMask mask;
+      std::vector<std::uint8_t> levels;
+      SegmentImage(forest, *tall, inside, layout, sigma, nullptr, mask, levels);
+      ASSERT_EQ(levels.size(), expected.size());
+      std::size_t set = 0;
+      for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(levels[i], std::lround(expected[i] * 255.0f))
+            << "pixel " << i << ", sigma " << sigma << (inside ? ", region" : "");
+        ASSERT_EQ(mask.Data()[i], expected[i] >= 0.5f ? 1 : 0) << "pixel " << i;
+        set += mask.Data()[i];
+      }
+      // Not trivial: the disc is found (the widest smoothing blurs it away), and not everywhere.
+      if (sigma < 20.0) {
+        EXPECT_GT(set, 500u) << "sigma " << sigma << (inside ? ", region" : "");
+      }
+      EXPECT_LT(set, expected.size() / 2);
+    }
+  }
 }
 
 TEST(ProbabilitySmoothing, SpreadsAnImpulseAsTheSampledGaussian) {

@@ -25,13 +25,6 @@ const cv::Vec3b kPalette[] = {{0, 0, 230},   {0, 200, 0},    {230, 80, 0},  {0, 
                               {200, 0, 200}, {230, 200, 0},  {0, 120, 255}, {128, 0, 64},
                               {64, 128, 0},  {255, 255, 255}};
 
-float ProbabilityAt(const Tamrix::Vision::SmartCore::ISmartSegmenterResult& result,
-                    std::size_t index, int x, int y) {
-  const auto& probabilities = result.Probabilities();
-  if (!probabilities.empty()) return probabilities[index];
-  return result.Mask().At(x, y) ? 1.0f : 0.0f;
-}
-
 cv::Mat MaskImage(const Tamrix::Vision::PixelMask& mask, int width, int height) {
   cv::Mat image(height, width, CV_8UC1, cv::Scalar(0));
   for (int y = 0; y < height; ++y) {
@@ -48,7 +41,7 @@ cv::Mat ProbabilityImage(const Tamrix::Vision::SmartCore::ISmartSegmenterResult&
     auto* row = image.ptr<std::uint8_t>(y);
     for (int x = 0; x < width; ++x) {
       const std::size_t index = static_cast<std::size_t>(y) * width + x;
-      row[x] = static_cast<std::uint8_t>(std::lround(ProbabilityAt(result, index, x, y) * 255.0f));
+      row[x] = static_cast<std::uint8_t>(std::lround(result.ProbabilityAt(index) * 255.0f));
     }
   }
   return image;
@@ -143,7 +136,7 @@ cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int h
       std::size_t value = 0;
       for (std::size_t k = 0; k < count; ++k) {
         if (!labels[k].result) continue;
-        const float probability = ProbabilityAt(*labels[k].result, index, x, y);
+        const float probability = labels[k].result->ProbabilityAt(index);
         if (probability > best) {
           best = probability;
           value = k + 1;

@@ -27,22 +27,12 @@ cv::Mat FitInside(const cv::Mat& image, int maxSide, int interpolation) {
 cv::Mat ProbabilityImage(const LabelResult& label, int width, int height) {
   cv::Mat image(height, width, CV_8UC1, cv::Scalar(0));
   if (!label.result) return image;
-  const auto& probabilities = label.result->Probabilities();
-  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  if (probabilities.size() == count) {
-    for (int y = 0; y < height; ++y) {
-      auto* row = image.ptr<std::uint8_t>(y);
-      const float* source = probabilities.data() + static_cast<std::size_t>(y) * width;
-      for (int x = 0; x < width; ++x) {
-        row[x] = static_cast<std::uint8_t>(std::clamp(source[x], 0.0f, 1.0f) * 255.0f + 0.5f);
-      }
-    }
-    return image;
-  }
-  const auto& mask = label.result->Mask();
   for (int y = 0; y < height; ++y) {
+    auto* row = image.ptr<std::uint8_t>(y);
+    const std::size_t first = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     for (int x = 0; x < width; ++x) {
-      if (mask.At(x, y)) image.at<std::uint8_t>(y, x) = 255;
+      const float probability = label.result->ProbabilityAt(first + static_cast<std::size_t>(x));
+      row[x] = static_cast<std::uint8_t>(std::clamp(probability, 0.0f, 1.0f) * 255.0f + 0.5f);
     }
   }
   return image;
