@@ -3,7 +3,8 @@
 # never saw: for each mosaic one `smartseg train` and one `smartseg segment` process with default
 # options (model file, PNG and JSON outputs), against the reference fitted and predicted in one
 # Python process (bench/peer/mosaic_bench.py). Prints per-mosaic wall times, the sums, the speed
-# ratio and both mean IoUs; with --memory also the peak RSS of large segment runs, and with
+# ratio and both mean IoUs; with --memory also the peak RSS of large segment runs (4096 and 8192
+# square with 4 labels, 1024 square with 300 labels), and with
 # --masks the training time of four dense 2048 x 2048 IMAGE=MASK pairs.
 #
 # Usage: bench/engine_vs_peer.sh [--memory] [--masks] [--no-peer] [SMARTSEG]
@@ -123,6 +124,45 @@ EOF
     done
     rm -rf "$data/mem/out"
   done
+
+  # Many labels: 300 cells of a 640 x 480 image, each its own texture (stripes of its own period
+  # and angle over noise) and one short scribble, then a 1024 x 1024 image of the same cells.
+  "$python" - "$data/many" <<'EOF'
+import json, os, sys
+import numpy as np
+from PIL import Image
+out = sys.argv[1]
+os.makedirs(out, exist_ok=True)
+rng = np.random.default_rng(3)
+cols, rows, cell = 20, 15, 32
+def scene(width, height):
+    y, x = np.mgrid[0:height, 0:width].astype(np.float64)
+    k = (np.minimum(y // cell, rows - 1) * cols + np.minimum(x // cell, cols - 1)) % (cols * rows)
+    angle = (k * 0.37) % np.pi
+    period = 3.0 + (k % 7)
+    img = 128 + 50 * np.sin((x * np.cos(angle) + y * np.sin(angle)) * 2 * np.pi / period)
+    return np.clip(img + 12 * rng.standard_normal(img.shape), 0, 255).astype(np.uint8)
+Image.fromarray(scene(cols * cell, rows * cell)).save(os.path.join(out, "train.png"))
+shapes = []
+for k in range(cols * rows):
+    cx, cy = (k % cols) * cell + cell // 2, (k // cols) * cell + cell // 2
+    shapes.append({"label": "l%03d" % k, "shape_type": "line",
+                   "points": [[cx - 8, cy], [cx + 8, cy]]})
+json.dump({"shapes": shapes, "imagePath": "train.png", "imageData": None,
+           "imageHeight": rows * cell, "imageWidth": cols * cell},
+          open(os.path.join(out, "train.json"), "w"))
+Image.fromarray(scene(1024, 1024)).save(os.path.join(out, "big1024.png"))
+EOF
+  /usr/bin/time -v "$smartseg" train --quiet --model "$data/many/m.model" "$data/many/train.json" \
+    >/dev/null 2>"$data/time.txt"
+  awk '/Maximum resident/ {rss = $6} /Elapsed \(wall clock\)/ {wall = $8}
+       END {printf "train 300 labels on 640x480: %s wall, peak RSS %.0f MB\n", wall, rss / 1024}' \
+    "$data/time.txt"
+  /usr/bin/time -v "$smartseg" segment --quiet --model "$data/many/m.model" --out "$data/many/out" \
+    "$data/many/big1024.png" >/dev/null 2>"$data/time.txt"
+  awk '/Maximum resident/ {rss = $6} /Elapsed \(wall clock\)/ {wall = $8}
+       END {printf "segment 1024x1024, 300 labels: %s wall, peak RSS %.0f MB\n", wall, rss / 1024}' \
+    "$data/time.txt"
 fi
 
 if [ "$masks" = 1 ]; then

@@ -16,30 +16,37 @@ namespace Tamrix::Vision::SmartSegmenter {
 // probability of every pixel. Area() and Bounds() are derived from the mask; Bounds() covers the
 // whole of each pixel, so a single pixel (x, y) gives [x - 0.5, x + 0.5] x [y - 0.5, y + 0.5].
 //
-// Probabilities are kept either as given (floats) or compactly as levels: one byte per pixel, the
-// probability level / 255. A large image with many labels then holds two bytes per pixel and label
-// instead of five; Probabilities() unpacks levels into floats once, on its first call, for hosts
-// that want them all, while ProbabilityAt() reads a level without unpacking.
+// A result is kept either as given (mask and float probabilities) or compactly as levels: one byte
+// per pixel, level k standing for probability k / 255, the mask being the pixels whose level
+// reaches kMaskLevel (a probability of at least 0.5). A large image with many labels then holds one
+// byte per pixel and label instead of five. MaskAt() and ProbabilityAt() read levels directly;
+// Mask() and Probabilities() unpack them, each once, on their first call, for hosts that want them
+// whole.
 class SmartSegmenterResult : public ShareableBase, public virtual SmartCore::ISmartSegmenterResult {
  public:
   // The largest probability level: level k stands for probability k / kMaxLevel.
   static constexpr int kMaxLevel = 255;
+  // The lowest level of a mask pixel: the level of every probability from 0.5 up when levels are
+  // probabilities x kMaxLevel, rounded to the nearest (halves away from zero).
+  static constexpr int kMaskLevel = 128;
 
   // Throws ArgumentException when `probabilities` is neither empty nor one value per pixel of
   // `mask`, or holds a value outside [0, 1].
   SmartSegmenterResult(const Tamrix::Vorn::IObject::ObjectCreateAccessToken& token,
                        std::string labelName, PixelMask mask, std::vector<float> probabilities);
-  // A compact result. Throws ArgumentException when `levels` is neither empty nor one per pixel of
-  // `mask`.
+  // A compact result of a width x height image. Throws ArgumentException for a negative size or
+  // when `levels` does not hold one level per pixel.
   SmartSegmenterResult(const Tamrix::Vorn::IObject::ObjectCreateAccessToken& token,
-                       std::string labelName, PixelMask mask, std::vector<std::uint8_t> levels);
+                       std::string labelName, int width, int height,
+                       std::vector<std::uint8_t> levels);
   ~SmartSegmenterResult() override;
 
   std::string LabelName() const override { return labelName_; }
-  int Width() const override { return mask_.Width(); }
-  int Height() const override { return mask_.Height(); }
-  const PixelMask& Mask() const override { return mask_; }
-  // Thread-safe; the first call on a compact result unpacks its levels.
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  // Thread-safe, as Probabilities(); the first call on a compact result unpacks its levels.
+  const PixelMask& Mask() const override;
+  bool MaskAt(std::size_t index) const override;
   const std::vector<float>& Probabilities() const override;
   float ProbabilityAt(std::size_t index) const override;
   // The probability levels of a compact result; empty otherwise.
@@ -59,11 +66,13 @@ class SmartSegmenterResult : public ShareableBase, public virtual SmartCore::ISm
   void serialize(Archive& archive, std::uint32_t version);
 
   std::string labelName_;
-  PixelMask mask_;
-  // Either the probabilities as given, or levels_ and (once asked for) their unpacked floats.
+  int width_ = 0, height_ = 0;
+  // Either the mask and probabilities as given, or levels_ and (once asked for) the mask and
+  // floats unpacked from them.
+  mutable PixelMask mask_;
   mutable std::vector<float> probabilities_;
   std::vector<std::uint8_t> levels_;
-  mutable std::once_flag unpacked_;
+  mutable std::once_flag maskUnpacked_, probabilitiesUnpacked_;
   long long area_ = 0;
   BoundingBox bounds_;
 

@@ -17,8 +17,11 @@ class ISmartSegmenterResult : public virtual Tamrix::Vorn::IObject {
   // The size of the executed image.
   virtual int Width() const = 0;
   virtual int Height() const = 0;
-  // Width() x Height(): 1 where the pixel belongs to the label.
+  // Width() x Height(): 1 where the pixel belongs to the label. A result that keeps its mask
+  // compactly unpacks it on the first call; hosts that read pixel by pixel use MaskAt.
   virtual const Tamrix::Vision::PixelMask& Mask() const = 0;
+  // Whether pixel `index` (row-major) belongs to the label.
+  virtual bool MaskAt(std::size_t index) const { return Mask().Data()[index] != 0; }
   // One probability per pixel, row-major; empty when the segmenter gives none. A result that keeps
   // its probabilities compactly unpacks them on the first call, so hosts that only need single
   // values (ProbabilityAt) or the mask should not call it.
@@ -28,7 +31,7 @@ class ISmartSegmenterResult : public virtual Tamrix::Vorn::IObject {
   virtual float ProbabilityAt(std::size_t index) const {
     const std::vector<float>& probabilities = Probabilities();
     if (!probabilities.empty()) return probabilities[index];
-    return Mask().Data()[index] != 0 ? 1.0f : 0.0f;
+    return MaskAt(index) ? 1.0f : 0.0f;
   }
   // The number of pixels set in Mask().
   virtual long long Area() const = 0;

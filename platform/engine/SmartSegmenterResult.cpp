@@ -26,6 +26,8 @@ SmartSegmenterResult::SmartSegmenterResult(
     PixelMask mask, std::vector<float> probabilities)
     : ShareableBase(token),
       labelName_(std::move(labelName)),
+      width_(mask.Width()),
+      height_(mask.Height()),
       mask_(std::move(mask)),
       probabilities_(std::move(probabilities)) {
   const auto pixels = mask_.Data().size();
@@ -43,17 +45,21 @@ SmartSegmenterResult::SmartSegmenterResult(
 }
 
 SmartSegmenterResult::SmartSegmenterResult(
-    const Tamrix::Vorn::IObject::ObjectCreateAccessToken& token, std::string labelName,
-    PixelMask mask, std::vector<std::uint8_t> levels)
+    const Tamrix::Vorn::IObject::ObjectCreateAccessToken& token, std::string labelName, int width,
+    int height, std::vector<std::uint8_t> levels)
     : ShareableBase(token),
       labelName_(std::move(labelName)),
-      mask_(std::move(mask)),
+      width_(width),
+      height_(height),
       levels_(std::move(levels)) {
-  const auto pixels = mask_.Data().size();
-  if (!levels_.empty() && levels_.size() != pixels) {
-    throw ArgumentException(
-        "SmartSegmenterResult: expected no probability levels or one per pixel (" +
-        std::to_string(pixels) + "), found " + std::to_string(levels_.size()));
+  if (width < 0 || height < 0) {
+    throw ArgumentException("SmartSegmenterResult: expected a size of at least 0 x 0, found " +
+                            std::to_string(width) + " x " + std::to_string(height));
+  }
+  const auto pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+  if (levels_.size() != pixels) {
+    throw ArgumentException("SmartSegmenterResult: expected one probability level per pixel (" +
+                            std::to_string(pixels) + "), found " + std::to_string(levels_.size()));
   }
   UpdateDerived();
 }
@@ -61,9 +67,26 @@ SmartSegmenterResult::SmartSegmenterResult(
 SmartSegmenterResult::SmartSegmenterResult() = default;
 SmartSegmenterResult::~SmartSegmenterResult() = default;
 
+const PixelMask& SmartSegmenterResult::Mask() const {
+  if (!levels_.empty()) {
+    std::call_once(maskUnpacked_, [this] {
+      PixelMask mask(width_, height_);
+      auto& bits = mask.Data();
+      for (std::size_t i = 0; i < levels_.size(); ++i) bits[i] = levels_[i] >= kMaskLevel;
+      mask_ = std::move(mask);
+    });
+  }
+  return mask_;
+}
+
+bool SmartSegmenterResult::MaskAt(std::size_t index) const {
+  if (!levels_.empty()) return levels_[index] >= kMaskLevel;
+  return mask_.Data()[index] != 0;
+}
+
 const std::vector<float>& SmartSegmenterResult::Probabilities() const {
   if (!levels_.empty()) {
-    std::call_once(unpacked_, [this] {
+    std::call_once(probabilitiesUnpacked_, [this] {
       probabilities_.resize(levels_.size());
       for (std::size_t i = 0; i < levels_.size(); ++i) {
         probabilities_[i] = static_cast<float>(levels_[i]) / static_cast<float>(kMaxLevel);
@@ -83,11 +106,11 @@ void SmartSegmenterResult::UpdateDerived() {
   area_ = 0;
   // Walks the pixels rather than the rows: a mask 0 pixels wide and a billion rows high holds no
   // pixels and must cost nothing.
-  const auto& bits = mask_.Data();
-  const auto width = static_cast<std::size_t>(mask_.Width());
-  int minX = mask_.Width(), minY = mask_.Height(), maxX = -1, maxY = -1;
-  for (std::size_t i = 0; i < bits.size(); ++i) {
-    if (!bits[i]) continue;
+  const std::size_t pixels = levels_.empty() ? mask_.Data().size() : levels_.size();
+  const auto width = static_cast<std::size_t>(width_);
+  int minX = width_, minY = height_, maxX = -1, maxY = -1;
+  for (std::size_t i = 0; i < pixels; ++i) {
+    if (!MaskAt(i)) continue;
     ++area_;
     const int x = static_cast<int>(i % width), y = static_cast<int>(i / width);
     minX = std::min(minX, x);
@@ -144,14 +167,16 @@ void SmartSegmenterResult::serialize(Archive& archive, std::uint32_t version) {
     PixelMask mask(width, height);
     mask.Data() = std::move(bits);
     labelName_ = std::move(labelName);
+    width_ = width;
+    height_ = height;
     mask_ = std::move(mask);
     probabilities_ = std::move(probabilities);
     UpdateDerived();
   } else {
     archive(cereal::base_class<ShareableBase>(this));
     A::SaveString(archive, labelName_);
-    archive(static_cast<std::int32_t>(mask_.Width()), static_cast<std::int32_t>(mask_.Height()));
-    A::SaveArithmeticVector(archive, mask_.Data());
+    archive(static_cast<std::int32_t>(width_), static_cast<std::int32_t>(height_));
+    A::SaveArithmeticVector(archive, Mask().Data());
     // The record holds floats whichever way the probabilities are kept.
     A::SaveArithmeticVector(archive, Probabilities());
   }

@@ -95,8 +95,9 @@ void Eigenvalues(float a, float b, float c, float& larger, float& smaller) {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-// Freed blocks kept for reuse: enough for a few tiles' features and the planes of the workers.
-constexpr std::size_t kPoolBudget = std::size_t{160} << 20;
+// Freed blocks kept for reuse: a tile's features (the feature cache holds the others) and the
+// planes and bands of two workers. More only adds to the peak of large images.
+constexpr std::size_t kPoolBudget = std::size_t{64} << 20;
 
 struct LargePool {
   std::mutex mutex;

@@ -149,7 +149,7 @@ std::shared_ptr<SmartSegmenter::SmartSegmenterResult> ForestModel::Execute(
   const Tamrix::Vorn::IObject::ObjectCreateAccessToken token;
   if (forest_.Empty()) {
     return std::make_shared<SmartSegmenter::SmartSegmenterResult>(
-        token, labelName, PixelMask(width, height),
+        token, labelName, width, height,
         std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height, 0));
   }
   if (image.Format() != format_) {
@@ -162,13 +162,12 @@ std::shared_ptr<SmartSegmenter::SmartSegmenterResult> ForestModel::Execute(
   const detail::FeatureLayout layout(sampleSize_, image.ChannelCount(), bank_);
   PixelMask inside;
   if (region != nullptr) inside = region->Mask(width, height);
-  // The mask is decided on the exact probability; the result keeps the probability as a level
-  // (one byte per pixel), which is all the hosts' outputs resolve.
-  PixelMask mask;
-  std::vector<std::uint8_t> levels;
-  detail::SegmentImage(forest_, image, region != nullptr ? &inside : nullptr, layout,
-                       SmoothingScale(), &detail::FeatureCache::Shared(), mask, levels);
-  return std::make_shared<SmartSegmenter::SmartSegmenterResult>(token, labelName, std::move(mask),
+  // One byte per pixel: the probability's level, which also tells the mask (level 128, exactly
+  // the probabilities from 0.5 up).
+  std::vector<std::uint8_t> levels =
+      detail::SegmentImage(forest_, image, region != nullptr ? &inside : nullptr, layout,
+                           SmoothingScale(), &detail::FeatureCache::Shared());
+  return std::make_shared<SmartSegmenter::SmartSegmenterResult>(token, labelName, width, height,
                                                                 std::move(levels));
 }
 

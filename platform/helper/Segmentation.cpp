@@ -264,15 +264,14 @@ std::vector<float> ClassifyImage(const RandomForest& forest, const IImage& image
   return probabilities;
 }
 
-void SegmentImage(const RandomForest& forest, const IImage& image, const PixelMask* inside,
-                  const FeatureLayout& layout, double sigma, FeatureCache* cache, PixelMask& mask,
-                  std::vector<std::uint8_t>& levels) {
+std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage& image,
+                                       const PixelMask* inside, const FeatureLayout& layout,
+                                       double sigma, FeatureCache* cache) {
   const int width = image.Width();
   const int height = image.Height();
   const auto rowFloats = static_cast<std::size_t>(width);
-  mask = PixelMask(width, height);
-  levels.assign(rowFloats * static_cast<std::size_t>(height), 0);
-  if (forest.Empty() || width == 0 || height == 0) return;
+  std::vector<std::uint8_t> levels(rowFloats * static_cast<std::size_t>(height), 0);
+  if (forest.Empty() || width == 0 || height == 0) return levels;
   const bool smooth = sigma > 0.0;
   const int radius = smooth ? GaussianRadius(sigma) : 0;
   const float uniform = smooth && inside == nullptr ? UniformBlurWeight(sigma) : 1.0f;
@@ -340,8 +339,7 @@ void SegmentImage(const RandomForest& forest, const IImage& image, const PixelMa
     }
     const std::size_t offset = static_cast<std::size_t>(first) * rowFloats;
     const std::size_t count = static_cast<std::size_t>(rows) * rowFloats;
-    auto& bits = mask.Data();
-    const auto& insideBits = inside != nullptr ? inside->Data() : bits;
+    const auto& insideBits = inside != nullptr ? inside->Data() : levels;
     for (std::size_t i = 0; i < count; ++i) {
       float value = p[i];
       if (inside != nullptr) {
@@ -350,7 +348,6 @@ void SegmentImage(const RandomForest& forest, const IImage& image, const PixelMa
       } else if (smooth) {
         value = uniform > 0.0f ? std::clamp(value / uniform, 0.0f, 1.0f) : 0.0f;
       }
-      bits[offset + i] = value >= 0.5f ? 1 : 0;
       levels[offset + i] = static_cast<std::uint8_t>(std::lround(value * 255.0f));
     }
   };
@@ -360,6 +357,7 @@ void SegmentImage(const RandomForest& forest, const IImage& image, const PixelMa
     if (k > 0) finish(k - 1);
   }
   finish(bands - 1);
+  return levels;
 }
 
 namespace {

@@ -63,13 +63,13 @@ std::vector<float> ClassifyImage(const RandomForest& forest, const IImage& image
                                  const PixelMask* inside, const FeatureLayout& layout, int tileSize,
                                  FeatureCache* cache);
 
-// The label's mask and probability levels (probability x 255, rounded) for every pixel of
-// `image`: the values SmoothProbabilities (at `sigma`) of ClassifyImage (kTileSize tiles) gives,
-// the mask where they reach 0.5. Works in bands of tile rows, so only three bands of
-// probabilities are held at a time, never a plane of the image.
-void SegmentImage(const RandomForest& forest, const IImage& image, const PixelMask* inside,
-                  const FeatureLayout& layout, double sigma, FeatureCache* cache, PixelMask& mask,
-                  std::vector<std::uint8_t>& levels);
+// The label's probability level (probability x 255, rounded to the nearest) of every pixel of
+// `image`, of the probabilities SmoothProbabilities (at `sigma`) of ClassifyImage (kTileSize
+// tiles) gives; a level reaches 128 exactly where the probability reaches 0.5. Works in bands of
+// tile rows, so only three bands of probabilities are held at a time, never a plane of the image.
+std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage& image,
+                                       const PixelMask* inside, const FeatureLayout& layout,
+                                       double sigma, FeatureCache* cache);
 
 // Smooths a probability map in place with a Gaussian of scale `sigma` (no change for sigma 0),
 // averaging only over the pixels of `inside` (all pixels when null), so that nothing leaks in

@@ -191,7 +191,15 @@ class Model {
         }
         continue;
       }
-      segmentation.masks[name] = BoolArray(label.result->Mask());
+      {
+        // Read pixel by pixel, so that a compact result is not unpacked beside the array.
+        py::array_t<bool> mask({height, width});
+        bool* bits = mask.mutable_data();
+        for (std::size_t i = 0; i < static_cast<std::size_t>(width) * height; ++i) {
+          bits[i] = label.result->MaskAt(i);
+        }
+        segmentation.masks[name] = std::move(mask);
+      }
       if (probabilities) {
         // Read value by value, so that a compact result is not unpacked beside the array.
         std::vector<float> chances(static_cast<std::size_t>(width) * height);

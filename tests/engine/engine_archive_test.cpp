@@ -83,18 +83,26 @@ TEST(SmartSegmenterResult, BadProbabilitiesAreRefusedWithAClearMessage) {
   }
 }
 
-TEST(SmartSegmenterResult, CompactLevelsReadAsProbabilitiesAndArchiveAsFloats) {
-  PixelMask mask(3, 1);
-  mask.Set(2, 0, true);
-  const auto compact = std::make_shared<SmartSegmenterResult>(
-      kToken, "c", mask, std::vector<std::uint8_t>{0, 51, 255});
+TEST(SmartSegmenterResult, CompactLevelsReadAsProbabilitiesAndMaskAndArchiveAsFloats) {
+  // 3 x 2; levels 127 and 128 straddle the mask's threshold (probability 0.5).
+  const std::vector<std::uint8_t> levels = {0, 51, 255, 127, 128, 0};
+  const auto compact = std::make_shared<SmartSegmenterResult>(kToken, "c", 3, 2, levels);
   // Single values are read from the levels; nothing is unpacked for them.
   EXPECT_EQ(compact->ProbabilityAt(1), 51.0f / 255.0f);
   EXPECT_EQ(compact->ProbabilityAt(2), 1.0f);
-  const std::vector<float> unpacked = {0.0f, 51.0f / 255.0f, 1.0f};
+  const std::vector<bool> inMask = {false, false, true, false, true, false};
+  for (std::size_t i = 0; i < levels.size(); ++i) EXPECT_EQ(compact->MaskAt(i), inMask[i]) << i;
+  EXPECT_EQ(compact->Area(), 2);
+  const BoundingBox b = compact->Bounds();
+  EXPECT_EQ(std::vector<double>({b.X0, b.Y0, b.X1, b.Y1}),
+            std::vector<double>({0.5, -0.5, 2.5, 1.5}));
+  std::vector<float> unpacked;
+  for (auto level : levels) unpacked.push_back(static_cast<float>(level) / 255.0f);
   EXPECT_EQ(compact->Probabilities(), unpacked);
+  EXPECT_EQ(compact->Mask().Data(), std::vector<std::uint8_t>({0, 0, 1, 0, 1, 0}));
+  EXPECT_EQ(std::make_pair(compact->Width(), compact->Height()), std::make_pair(3, 2));
   // The record is the one a float result of the same values writes.
-  EXPECT_EQ(Save(compact), Save(MakeResult("c", 3, 1, {0, 0, 1}, unpacked)));
+  EXPECT_EQ(Save(compact), Save(MakeResult("c", 3, 2, {0, 0, 1, 0, 1, 0}, unpacked)));
   EXPECT_EQ(Load<SmartSegmenterResult>(Save(compact))->Probabilities(), unpacked);
 
   // Without probabilities a pixel's probability is its mask value.
@@ -103,24 +111,34 @@ TEST(SmartSegmenterResult, CompactLevelsReadAsProbabilitiesAndArchiveAsFloats) {
             std::make_pair(1.0f, 0.0f));
   EXPECT_TRUE(bare->Probabilities().empty());
 
-  const std::string error = MessageOf<ArgumentException>(
-      [&] { SmartSegmenterResult(kToken, "x", PixelMask(2, 2), std::vector<std::uint8_t>(3)); });
-  EXPECT_NE(error.find("one per pixel (4), found 3"), std::string::npos) << error;
+  for (const auto& [make, message] : std::vector<std::pair<std::function<void()>, std::string>>{
+           {[] { SmartSegmenterResult(kToken, "x", 2, 2, std::vector<std::uint8_t>(3)); },
+            "one probability level per pixel (4), found 3"},
+           {[] { SmartSegmenterResult(kToken, "x", -1, 2, {}); }, "found -1 x 2"}}) {
+    const std::string error = MessageOf<ArgumentException>(make);
+    EXPECT_NE(error.find(message), std::string::npos) << error;
+  }
 }
 
 TEST(SmartSegmenterResult, CompactLevelsUnpackOnceForConcurrentReaders) {
   const auto compact = std::make_shared<SmartSegmenterResult>(
-      kToken, "c", PixelMask(256, 64), std::vector<std::uint8_t>(256 * 64, 128));
-  std::vector<const std::vector<float>*> seen(4);
+      kToken, "c", 256, 64, std::vector<std::uint8_t>(256 * 64, 128));
+  std::vector<const std::vector<float>*> probabilities(4);
+  std::vector<const PixelMask*> masks(4);
   std::vector<std::thread> readers;
-  for (std::size_t i = 0; i < seen.size(); ++i) {
-    readers.emplace_back([&, i] { seen[i] = &compact->Probabilities(); });
+  for (std::size_t i = 0; i < probabilities.size(); ++i) {
+    readers.emplace_back([&, i] {
+      probabilities[i] = &compact->Probabilities();
+      masks[i] = &compact->Mask();
+    });
   }
   for (auto& reader : readers) reader.join();
-  for (const auto* probabilities : seen) {
-    EXPECT_EQ(probabilities, seen[0]);
-    ASSERT_EQ(probabilities->size(), 256u * 64u);
-    EXPECT_EQ(probabilities->back(), 128.0f / 255.0f);
+  for (std::size_t i = 0; i < probabilities.size(); ++i) {
+    EXPECT_EQ(probabilities[i], probabilities[0]);
+    EXPECT_EQ(masks[i], masks[0]);
+    ASSERT_EQ(probabilities[i]->size(), 256u * 64u);
+    EXPECT_EQ(probabilities[i]->back(), 128.0f / 255.0f);
+    EXPECT_EQ(masks[i]->Count(), 256 * 64);
   }
 }
 

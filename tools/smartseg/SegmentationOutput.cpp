@@ -25,11 +25,15 @@ const cv::Vec3b kPalette[] = {{0, 0, 230},   {0, 200, 0},    {230, 80, 0},  {0, 
                               {200, 0, 200}, {230, 200, 0},  {0, 120, 255}, {128, 0, 64},
                               {64, 128, 0},  {255, 255, 255}};
 
-cv::Mat MaskImage(const Tamrix::Vision::PixelMask& mask, int width, int height) {
+// Read pixel by pixel, so that a compact result is not unpacked for it.
+cv::Mat MaskImage(const Tamrix::Vision::SmartCore::ISmartSegmenterResult* result, int width,
+                  int height) {
   cv::Mat image(height, width, CV_8UC1, cv::Scalar(0));
+  if (result == nullptr) return image;
   for (int y = 0; y < height; ++y) {
     auto* row = image.ptr<std::uint8_t>(y);
-    for (int x = 0; x < width; ++x) row[x] = mask.At(x, y) ? 255 : 0;
+    const std::size_t first = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    for (int x = 0; x < width; ++x) row[x] = result->MaskAt(first + x) ? 255 : 0;
   }
   return image;
 }
@@ -65,20 +69,13 @@ cv::Mat Overlay(const cv::Mat& pixels, const cv::Mat& values) {
   return overlay;
 }
 
-// Box of the pixels set in `mask`: x, y, width, height; all 0 for an empty mask.
-Json PixelBox(const Tamrix::Vision::PixelMask& mask) {
-  int x0 = mask.Width(), y0 = mask.Height(), x1 = -1, y1 = -1;
-  for (int y = 0; y < mask.Height(); ++y) {
-    for (int x = 0; x < mask.Width(); ++x) {
-      if (!mask.At(x, y)) continue;
-      x0 = std::min(x0, x);
-      y0 = std::min(y0, y);
-      x1 = std::max(x1, x);
-      y1 = std::max(y1, y);
-    }
-  }
-  if (x1 < 0) return Json::array({0, 0, 0, 0});
-  return Json::array({x0, y0, x1 - x0 + 1, y1 - y0 + 1});
+// Box of the label's pixels: x, y, width, height; all 0 for none.
+Json PixelBox(const Tamrix::Vision::SmartCore::ISmartSegmenterResult* result) {
+  if (result == nullptr || result->Area() == 0) return Json::array({0, 0, 0, 0});
+  // Bounds() covers whole pixels: [x0 - 0.5, x1 + 0.5] x [y0 - 0.5, y1 + 0.5].
+  const Tamrix::Vision::BoundingBox b = result->Bounds();
+  return Json::array({std::lround(b.X0 + 0.5), std::lround(b.Y0 + 0.5), std::lround(b.X1 - b.X0),
+                      std::lround(b.Y1 - b.Y0)});
 }
 
 // The length of the UTF-8 letter sequence at `position` that may stay in a file name (a
@@ -209,19 +206,17 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
   Json labels = Json::array();
   for (std::size_t k = 0; k < files.labels.size(); ++k) {
     const LabelResult& label = files.labels[k];
-    const Tamrix::Vision::PixelMask mask =
-        label.result ? label.result->Mask() : Tamrix::Vision::PixelMask(width, height);
     const std::string fileName = LabelFileName(label.name);
     Json entry{{"name", label.name},
                {"value", k + 1},
-               {"file", add(fileName, MaskImage(mask, width, height))}};
+               {"file", add(fileName, MaskImage(label.result.get(), width, height))}};
     if (files.probabilities) {
       entry["probability_file"] =
           add(fileName + "_prob", label.result ? ProbabilityImage(*label.result, width, height)
                                                : cv::Mat(height, width, CV_8UC1, cv::Scalar(0)));
     }
     entry["area"] = label.result ? label.result->Area() : 0;
-    entry["bbox"] = PixelBox(mask);
+    entry["bbox"] = PixelBox(label.result.get());
     labels.push_back(std::move(entry));
   }
   const Json labelImage{{"file", add(kLabelsSuffix, values)},
