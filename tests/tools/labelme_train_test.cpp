@@ -45,16 +45,6 @@ TEST(SmartsegLabelMeTrain, AFolderMeansEveryJsonFileInItInNameOrder) {
             "already in ann/b.json; skipped\n");
 }
 
-TEST(SmartsegLabelMeTrain, AFolderWithoutAnnotationsFails) {
-  Scratch scratch;
-  std::filesystem::create_directories(scratch / "empty");
-  WriteText(scratch / "empty/a.txt", "");
-  const RunResult train = scratch.Run("train --model m.model empty");
-  EXPECT_EQ(train.exitCode, 1);
-  EXPECT_EQ(train.err, "smartseg: error: empty: the folder holds no .json annotation file\n");
-  EXPECT_FALSE(std::filesystem::exists(scratch / "m.model"));
-}
-
 TEST(SmartsegLabelMeTrain, IgnoreIsNoLabelAndTheSameAnnotationIsAddedOnce) {
   Scratch scratch;
   WritePng(scratch / "a.png", TwoToneImage());
@@ -77,14 +67,9 @@ TEST(SmartsegLabelMeTrain, IgnoreIsNoLabelAndTheSameAnnotationIsAddedOnce) {
 }
 
 TEST(SmartsegLabelMeTrain, BadAnnotationsFailWithOneLineAndNoModel) {
+  // The messages themselves are checked in process; here, that the program shows them (warnings
+  // before the error) and writes no model.
   const std::pair<std::string, std::string> cases[] = {
-      {TwoToneWith("a.png", Shape("dark", "polygon", "[[1e400, 2], [3, 4], [5, 1]]")),
-       "smartseg: error: x.json: invalid JSON: number overflow parsing '1e400' (a number is too "
-       "large)\n"},
-      {TwoToneWith("a.png",
-                   Shape("dark", "polygon", std::string(100'000, '[') + std::string(100'000, ']'))),
-       "smartseg: error: x.json: invalid JSON: arrays and objects are nested more than 64 levels "
-       "deep\n"},
       {TwoToneWith("a.png", kDark + "," + Shape("ghost", "polygon", "[[1, 1], [2, 2], [3, 3]]")),
        "smartseg: warning: x.json: shape 1 (type 'polygon', label 'ghost') covers no pixel of the "
        "24 x 24 image; skipped\n"
