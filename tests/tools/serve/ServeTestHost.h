@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "tests/tools/support/SmartsegRun.h"
 #include "tools/smartseg/DemoScenes.h"
 #include "tools/smartseg/serve/BrowserHost.h"
 
@@ -27,32 +28,8 @@ namespace ServeTest {
 using Json = nlohmann::json;
 namespace fs = std::filesystem;
 
-// A fresh folder, removed with everything in it on destruction.
-class Scratch {
- public:
-  Scratch() {
-    std::string pattern = (fs::temp_directory_path() / "smartseg-serve-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a scratch folder");
-    path_ = pattern;
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-inline std::string ReadText(const fs::path& path) {
-  std::ifstream stream(path, std::ios::binary);
-  std::ostringstream text;
-  text << stream.rdbuf();
-  return text.str();
-}
+using SmartsegTest::ReadText;
+using SmartsegTest::Scratch;
 
 // Writes the first `count` demo scenes as PNG images into `folder`.
 inline void WriteScenes(const fs::path& folder, int count) {
