@@ -7,6 +7,7 @@
 
 #include "interfaces/core/Exceptions.h"
 #include "support/OperatorTestPeer.h"
+#include "tests/support/MessageOf.h"
 
 namespace Tamrix::Testing {
 namespace {
@@ -35,12 +36,10 @@ TEST_F(LabelSegmenters, OnePerCaseSensitiveNameInOrderOfFirstAppearanceInTrainin
 
 TEST_F(LabelSegmenters, CreationFailureKeepsEarlierSegmentersAndBecomesFileOpenException) {
   recording.ThrowOn("CreateSegmenter", "B", [] { throw std::runtime_error("no engine for B"); });
-  try {
-    op->SmartTrainDataDatabase()->Add(Item({Label("A"), Label("B"), Label("C")}));
-    FAIL() << "no exception";
-  } catch (const Tamrix::Vision::FileOpenException& e) {
-    EXPECT_STREQ(e.what(), "no engine for B");
-  }
+  EXPECT_EQ(MessageOf<Tamrix::Vision::FileOpenException>([&] {
+              op->SmartTrainDataDatabase()->Add(Item({Label("A"), Label("B"), Label("C")}));
+            }),
+            "no engine for B");
   EXPECT_EQ(Peer::SegmenterLabels(*op), Names{"A"});
   EXPECT_EQ(CreatedFor(), (Names{"A", "B"})) << "C is not visited";
 }
