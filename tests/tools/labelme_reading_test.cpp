@@ -1,10 +1,12 @@
 // Reading LabelMe files into training items: every shape type with the pixels it trains, clipping,
 // __ignore__, embedded and referenced images, the keys of LabelMe 3 to 5, and the messages for
-// bad files. Golden pixels are worked out by hand in the comments of each case.
+// bad files. Golden pixels are worked out by hand in the comments of each case; clipping is also
+// checked against the unclipped shapes on random ones.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <map>
+#include <random>
 
 #include "interfaces/core/Polygon.h"
 #include "interfaces/smartcore/SmartLabelCollection.h"
@@ -16,6 +18,7 @@
 #include "tests/tools/support/SmartsegRun.h"
 #include "tools/smartseg/DisplayText.h"
 #include "tools/smartseg/Errors.h"
+#include "tools/smartseg/LabelMeGeometry.h"
 #include "tools/smartseg/ModelFile.h"
 #include "tools/smartseg/TrainingSet.h"
 
@@ -486,6 +489,77 @@ TEST(LabelMeReadingImages, EmbeddedJpegIsDecodedAsTheImage) {
     EXPECT_NEAR(image->Value(x, y, 0), 6 * y, 8) << x << ", " << y;
     EXPECT_NEAR(image->Value(x, y, 1), 4 * x, 8) << x << ", " << y;
     EXPECT_NEAR(image->Value(x, y, 2), 40, 8) << x << ", " << y;
+  }
+}
+
+// Clipping shapes to their image changes no pixel that they cover inside it.
+using Smartseg::CoveredPixels;
+using Smartseg::LabelMeShape;
+using Smartseg::ToFrameworkShapes;
+using Tamrix::Vision::Point2D;
+
+constexpr int kClipWidth = 13;
+constexpr int kClipHeight = 9;
+
+// Random shapes of each type whose points lie in a box three times the image's size around it,
+// so that most cross a border, many several times.
+LabelMeShape RandomShape(std::mt19937& random, const std::string& type, int points) {
+  std::uniform_real_distribution<double> x(-kClipWidth, 2.0 * kClipWidth),
+      y(-kClipHeight, 2.0 * kClipHeight);
+  LabelMeShape shape{"a", type, {}};
+  for (int i = 0; i < points; ++i) shape.points.push_back(Point2D{x(random), y(random)});
+  return shape;
+}
+
+TEST(LabelMeGeometry, ClippingKeepsThePixelsInsideTheImage) {
+  std::mt19937 random(11);
+  const std::pair<const char*, int> kinds[] = {
+      {"polygon", 3}, {"polygon", 5}, {"polygon", 9}, {"rectangle", 2}, {"circle", 2}, {"point", 1},
+  };
+  int crossing = 0;
+  for (const auto& [type, count] : kinds) {
+    for (int trial = 0; trial < 300; ++trial) {
+      const LabelMeShape shape = RandomShape(random, type, count);
+      const auto whole = ToFrameworkShapes(shape);
+      const auto clipped = ToFrameworkShapes(shape, kClipWidth, kClipHeight);
+      const auto expected = CoveredPixels(whole, kClipWidth, kClipHeight);
+      ASSERT_EQ(CoveredPixels(clipped, kClipWidth, kClipHeight).Data(), expected.Data())
+          << type << " trial " << trial;
+      if (std::string(type) == "polygon" && expected.Count() > 0) ++crossing;
+      // Nothing clipped reaches past the image by more than a curve's stroke.
+      for (const auto& part : clipped) {
+        const auto box = part->Bounds();
+        if (std::string(type) == "circle" || std::string(type) == "point") continue;
+        EXPECT_GE(box.X0, -0.5 - 1e-9);
+        EXPECT_LE(box.X1, kClipWidth - 0.5 + 1e-9);
+        EXPECT_GE(box.Y0, -0.5 - 1e-9);
+        EXPECT_LE(box.Y1, kClipHeight - 0.5 + 1e-9);
+      }
+    }
+  }
+  // The random polygons did reach into the image, so the comparison above meant something.
+  EXPECT_GT(crossing, 300);
+}
+
+// A curve's stroke reaches 1.5 pixels past the curve, so cutting a curve at the border can only
+// lose pixels of the outermost ring that the stroke of its outside part touched.
+TEST(LabelMeGeometry, ClippingCurvesLosesAtMostOuterRingPixels) {
+  std::mt19937 random(12);
+  for (int trial = 0; trial < 500; ++trial) {
+    const LabelMeShape shape = RandomShape(random, "linestrip", 2 + trial % 5);
+    const auto whole = CoveredPixels(ToFrameworkShapes(shape), kClipWidth, kClipHeight);
+    const auto clipped =
+        CoveredPixels(ToFrameworkShapes(shape, kClipWidth, kClipHeight), kClipWidth, kClipHeight);
+    for (int y = 0; y < kClipHeight; ++y) {
+      for (int x = 0; x < kClipWidth; ++x) {
+        if (clipped.At(x, y)) {
+          EXPECT_TRUE(whole.At(x, y)) << "trial " << trial << " at " << x << ", " << y;
+        } else if (whole.At(x, y)) {
+          EXPECT_TRUE(x == 0 || y == 0 || x == kClipWidth - 1 || y == kClipHeight - 1)
+              << "trial " << trial << " at " << x << ", " << y;
+        }
+      }
+    }
   }
 }
 
