@@ -255,7 +255,7 @@ try {
   await waitForShapes(page, 2);
   await screenshot(page, 'scribble');
 
-  await checkOverlay(page, 'overlay');
+  await checkOverlay(page, 'before the restart');
 
   await page.click('#save');
   await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('Saved'),
