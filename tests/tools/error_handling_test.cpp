@@ -62,8 +62,7 @@ Setup TrainedAndB(const std::function<std::string()>& bytes) {
 
 // Arguments given as one text split at spaces, or word by word.
 struct Arguments {
-  Arguments(const char* text)
-      : words(Scratch::Split(text)) {}  // NOLINT(google-explicit-constructor)
+  Arguments(const char* text) : words(Scratch::Split(text)) {}
   Arguments(std::initializer_list<std::string> list) : words(list) {}
   std::vector<std::string> words;
 };

@@ -127,14 +127,17 @@ TEST_F(Training, SavingWhileTrainingWritesAWholeTrainedModel) {
 TEST_F(Training, SegmentingTheFolderWritesEveryImagesResults) {
   const Answer early = Send(*client_, "POST", "/api/segment-folder");
   ASSERT_EQ(early.status, 200);
-  // Without training data the batch fails with a message, and the server goes on.
   Json status;
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        status = Send(*client_, "GET", "/api/state").body["trainer"]["batch"];
-        return !status["running"].get<bool>();
-      },
-      60.0));
+  const auto finished = [&](double seconds) {
+    return WaitFor(
+        [&] {
+          status = Send(*client_, "GET", "/api/state").body["trainer"]["batch"];
+          return !status["running"].get<bool>();
+        },
+        seconds);
+  };
+  // Without training data the batch fails with a message, and the server goes on.
+  ASSERT_TRUE(finished(60.0));
   EXPECT_NE(status["error"].get<std::string>().find("add labels and shapes first"),
             std::string::npos)
       << status.dump();
@@ -142,12 +145,7 @@ TEST_F(Training, SegmentingTheFolderWritesEveryImagesResults) {
   AnnotateScene1();
   CurrentPrediction("scene1.png");
   ASSERT_EQ(Send(*client_, "POST", "/api/segment-folder").status, 200);
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        status = Send(*client_, "GET", "/api/state").body["trainer"]["batch"];
-        return !status["running"].get<bool>();
-      },
-      120.0));
+  ASSERT_TRUE(finished(120.0));
   EXPECT_EQ(status["error"], "");
   EXPECT_EQ(status["done"], 2);
   for (const char* file : {"scene1_labels.png", "scene2_labels.png", "scene1.json"}) {
