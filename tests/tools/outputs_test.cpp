@@ -103,14 +103,6 @@ cv::Mat NoisyColour() {
   return image;
 }
 
-std::map<std::string, std::string> FilesIn(const Scratch& scratch, const std::string& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(scratch / folder)) {
-    files[entry.path().filename().string()] = ReadText(entry.path());
-  }
-  return files;
-}
-
 TEST(SmartsegOutputs, AFailedWriteLeavesTheEarlierSetIntact) {
   Scratch scratch;
   WritePng(scratch / "a.png", NoisyColour());
@@ -119,13 +111,13 @@ TEST(SmartsegOutputs, AFailedWriteLeavesTheEarlierSetIntact) {
       {"label": "bright", "shape_type": "rectangle", "points": [[56, 2], [94, 90]]}]})");
   ASSERT_EQ(scratch.Run("train --model m.model --quiet a.json").exitCode, 0);
   ASSERT_EQ(scratch.Run("segment --model m.model --out o --quiet a.png").exitCode, 0);
-  const auto before = FilesIn(scratch, "o");
-  ASSERT_EQ(before.size(), 5u);
+  const auto before = Snapshot(scratch);
+  ASSERT_EQ(before.size(), 4u + 5);  // a.png, a.json, m.model, o and its five files
   std::size_t largestMask = 0;
   for (const char* mask : {"a_dark.png", "a_bright.png", "a_labels.png"}) {
-    largestMask = std::max(largestMask, before.at(mask).size());
+    largestMask = std::max(largestMask, before.at(std::string("o/") + mask).size());
   }
-  const std::size_t overlay = before.at("a_overlay.png").size();
+  const std::size_t overlay = before.at("o/a_overlay.png").size();
   ASSERT_GT(overlay, 4 * largestMask);
 
   // Writes past the limit fail as on a full disk: the masks fit, the overlay does not.
@@ -137,7 +129,7 @@ TEST(SmartsegOutputs, AFailedWriteLeavesTheEarlierSetIntact) {
   // Which file hits the limit first depends on how well each compresses.
   EXPECT_EQ(run.err.rfind("smartseg: error: o/a_", 0), 0u) << run.err;
   EXPECT_NE(run.err.find(".png: cannot write: File too large\n"), std::string::npos) << run.err;
-  EXPECT_EQ(FilesIn(scratch, "o"), before);
+  EXPECT_EQ(Snapshot(scratch), before);
 }
 
 TEST(SmartsegOutputs, TemporariesOfAKilledRunAreRemovedByTheNextRunInTheFolder) {

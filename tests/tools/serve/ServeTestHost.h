@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -109,6 +110,21 @@ inline Answer Send(httplib::Client& client, const std::string& method, const std
   Answer answer{result->status, Json(), result->body};
   answer.body = Json::parse(result->body, nullptr, false);
   return answer;
+}
+
+// Adds labels, each of which must be accepted.
+inline void AddLabels(httplib::Client& client, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    const Answer answer = Send(client, "POST", "/api/labels", Json{{"name", name}}.dump());
+    EXPECT_EQ(answer.status, 200) << answer.raw;
+  }
+}
+
+// Adds a shape to `image`, which must be accepted; answers its id.
+inline long long AddShape(httplib::Client& client, const std::string& image, const Json& shape) {
+  const Answer answer = Send(client, "POST", "/api/shapes?image=" + image, shape.dump());
+  EXPECT_EQ(answer.status, 200) << answer.raw;
+  return answer.body.is_object() ? answer.body.value("id", -1LL) : -1;
 }
 
 inline Json Rectangle(const std::string& label, double x0, double y0, double x1, double y1) {

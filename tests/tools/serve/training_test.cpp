@@ -19,18 +19,14 @@ class Training : public ::testing::Test {
 
   // Adds the demo's labels and its annotations of scene1.
   void AnnotateScene1() {
-    for (const auto& name : Smartseg::DemoLabelNames()) {
-      ASSERT_EQ(Send(*client_, "POST", "/api/labels", Json{{"name", name}}.dump()).status, 200);
-    }
+    AddLabels(*client_, Smartseg::DemoLabelNames());
     const auto scene = Smartseg::MakeDemoScenes()[0];
     for (const auto& shape : scene.annotations) {
       Json points = Json::array();
       for (const auto& point : shape.points) points.push_back({point.X, point.Y});
       const std::string type = shape.type == "line" ? "linestrip" : shape.type;
-      const Answer answer =
-          Send(*client_, "POST", "/api/shapes?image=scene1.png",
-               Json{{"label", shape.label}, {"type", type}, {"points", points}}.dump());
-      ASSERT_EQ(answer.status, 200) << answer.raw;
+      AddShape(*client_, "scene1.png",
+               {{"label", shape.label}, {"type", type}, {"points", points}});
     }
   }
 
@@ -79,10 +75,7 @@ TEST_F(Training, ThePredictionFollowsTheEditsAndMatchesTheScene) {
 
   // An edit makes the prediction stale until the trainer has caught up with it.
   const long long before = prediction["generation"];
-  ASSERT_EQ(Send(*client_, "POST", "/api/shapes?image=scene1.png",
-                 Rectangle("grain", 220, 140, 236, 156).dump())
-                .status,
-            200);
+  AddShape(*client_, "scene1.png", Rectangle("grain", 220, 140, 236, 156));
   const Json next = CurrentPrediction("scene1.png");
   EXPECT_GT(next["generation"].get<long long>(), before);
 
