@@ -8,6 +8,7 @@
 #include "interfaces/core/ObjectArchive.h"
 #include "interfaces/smartcore/SmartSegmenterResults.h"
 #include "tests/smartcore/TestObjects.h"
+#include "tests/support/ArchiveRoundTrip.h"
 
 namespace Tamrix::Vision::SmartCore {
 // Reaches the private constructor, as the operator does.
@@ -60,10 +61,8 @@ TEST(SmartSegmenterResults, HoldsTheResultsInTheGivenOrder) {
 }
 
 TEST(SmartSegmenterResults, EmptyResultsRoundTripThroughIObject) {
-  std::stringstream stream;
-  Tamrix::Vision::Archiving::SaveObject(stream, Access::Make({}));
-  auto loaded = std::dynamic_pointer_cast<SmartSegmenterResults>(
-      Tamrix::Vision::Archiving::LoadObject(stream));
+  auto loaded = Tamrix::Testing::LoadObject<SmartSegmenterResults>(
+      Tamrix::Testing::SaveObject(Access::Make({})));
   ASSERT_NE(loaded, nullptr);
   EXPECT_EQ(loaded->Count(), 0);
 }

@@ -87,16 +87,8 @@ std::string ColorArchive(const std::vector<std::pair<int, int>>& planeSizes, int
   return b.U32(0).U32(0).U32(width).U32(height).str();
 }
 
-ObjectPtr Load(const std::string& bytes) {
-  std::istringstream in(bytes);
-  return Archiving::LoadObject(in);
-}
-
-std::string Save(const ObjectPtr& object) {
-  std::ostringstream out;
-  Archiving::SaveObject(out, object);
-  return out.str();
-}
+ObjectPtr Load(const std::string& bytes) { return Tamrix::Testing::LoadObject(bytes); }
+std::string Save(const ObjectPtr& object) { return Tamrix::Testing::SaveObject(object); }
 
 TEST(ImageArchive, RecordLayoutsInBothByteOrders) {
   auto root = std::make_shared<Image16Root>(Token{}, 2, 1);
