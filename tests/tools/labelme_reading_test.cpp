@@ -383,9 +383,18 @@ const std::vector<ReadCase> kCases = {
 INSTANTIATE_TEST_SUITE_P(Cases, LabelMeReading, ::testing::ValuesIn(kCases),
                          [](const auto& test) { return std::string(test.param.name); });
 
-TEST(LabelMeReadingDuplicates, TheSameImageWithTheSamePixelsIsReadOnce) {
+// A training set read from files in a scratch folder that holds the tiny image as a.png; it
+// collects the warnings.
+class LabelMeSet : public ::testing::Test {
+ protected:
+  void SetUp() override { WritePng(scratch / "a.png", TinyImage()); }
   Scratch scratch;
-  WritePng(scratch / "a.png", TinyImage());
+  std::vector<std::string> warnings;
+  const decltype(Smartseg::CreateOperator()) model = Smartseg::CreateOperator();
+  Smartseg::TrainingSet set{*model, [this](const std::string& line) { warnings.push_back(line); }};
+};
+
+TEST_F(LabelMeSet, TheSameImageWithTheSamePixelsIsReadOnce) {
   WritePng(scratch / "copy.png", TinyImage());
   cv::Mat other = TinyImage();
   other.at<std::uint8_t>(5, 7) ^= 1;
@@ -398,9 +407,6 @@ TEST(LabelMeReadingDuplicates, TheSameImageWithTheSamePixelsIsReadOnce) {
                      Embedded(EncodeImage(TinyImage(), ".png"), "same.json")));
   WriteText(scratch / "other.json", Document(kRectangleA, 8, 6, ImageFile("other.png")));
   WriteText(scratch / "more.json", ForTiny(kRectangleA + "," + Shape("b", "point", "[[6, 4]]")));
-  std::vector<std::string> warnings;
-  const auto model = Smartseg::CreateOperator();
-  Smartseg::TrainingSet set(*model, [&](const std::string& line) { warnings.push_back(line); });
   for (const char* name : {"x.json", "x.json", "same.json", "other.json", "more.json"}) {
     set.AddLabelMe(scratch / name);
   }
@@ -414,17 +420,13 @@ TEST(LabelMeReadingDuplicates, TheSameImageWithTheSamePixelsIsReadOnce) {
   EXPECT_EQ(set.ItemCount(), 3);
 }
 
-TEST(LabelMeReadingLabels, ALabelWithoutATrainingPixelFailsAndChangesNothing) {
-  Scratch scratch;
-  WritePng(scratch / "a.png", TinyImage());
+TEST_F(LabelMeSet, ALabelWithoutATrainingPixelFailsAndChangesNothing) {
   // b is named twice, but one shape is collinear and the other lies under __ignore__.
   WriteText(scratch / "x.json",
             ForTiny(kRectangleA + "," + Shape("b", "polygon", "[[0, 0], [2, 2], [5, 5]]")));
   WriteText(scratch / "y.json",
             ForTiny(Shape("b", "rectangle", "[[5, 0], [8, 2]]") + "," +
                     Shape("__ignore__", "rectangle", "[[4, 0], [8, 3]]") + "," + kRectangleA));
-  const auto model = Smartseg::CreateOperator();
-  Smartseg::TrainingSet set(*model, [](const std::string&) {});
   set.AddLabelMe(scratch / "x.json");
   set.AddLabelMe(scratch / "y.json");
   EXPECT_EQ(Tamrix::Testing::MessageOf<Smartseg::WorkError>([&] { set.MoveInto(*model); }),
@@ -435,14 +437,10 @@ TEST(LabelMeReadingLabels, ALabelWithoutATrainingPixelFailsAndChangesNothing) {
   EXPECT_EQ(model->SmartTrainDataDatabase()->TrainingData()->Count(), 0);
 }
 
-TEST(LabelMeReadingIgnore, ShapesAwayFromIgnoredPixelsAreKeptAsDrawn) {
-  Scratch scratch;
-  WritePng(scratch / "a.png", TinyImage());
+TEST_F(LabelMeSet, ShapesAwayFromIgnoredPixelsAreKeptAsDrawn) {
   WriteText(scratch / "x.json",
             ForTiny(Shape("a", "polygon", "[[0, 0], [6.2, 0], [0, 6.2]]") + "," +
                     Shape("__ignore__", "rectangle", "[[6, 4], [8, 6]]")));
-  const auto model = Smartseg::CreateOperator();
-  Smartseg::TrainingSet set(*model, [](const std::string&) {});
   set.AddLabelMe(scratch / "x.json");
   ASSERT_EQ(set.ItemCount(), 1);
   const auto assignments = set.Items()[0]->Assignments();
@@ -452,23 +450,19 @@ TEST(LabelMeReadingIgnore, ShapesAwayFromIgnoredPixelsAreKeptAsDrawn) {
   EXPECT_EQ(assignments->Item(0)->Label()->Name(), "a");
 }
 
-TEST(LabelMeReadingIgnore, AMaskValueNamedIgnoreBelongsToNoLabel) {
-  Scratch scratch;
-  WritePng(scratch / "a.png", TinyImage());
+TEST_F(LabelMeSet, AMaskValueNamedIgnoreBelongsToNoLabel) {
   cv::Mat mask(kHeight, kWidth, CV_8UC1, cv::Scalar(0));
   mask(cv::Rect(0, 0, kWidth, 2)).setTo(1);
   mask(cv::Rect(2, 2, 4, 2)).setTo(2);
   WritePng(scratch / "mask.png", mask);
-  const auto model = Smartseg::CreateOperator();
-  Smartseg::TrainingSet set(*model, [](const std::string& line) { ADD_FAILURE() << line; });
   set.AddMask(scratch / "a.png", scratch / "mask.png", {"a", "__ignore__"});
   EXPECT_EQ(TrainedPixels(set),
             (std::map<std::string, Art>{
                 {"a", {"########", "########", "........", "........", "........", "........"}}}));
+  EXPECT_EQ(warnings, std::vector<std::string>{});
 }
 
-TEST(LabelMeReadingImages, EmbeddedJpegIsDecodedAsTheImage) {
-  Scratch scratch;
+TEST_F(LabelMeSet, EmbeddedJpegIsDecodedAsTheImage) {
   // A smooth picture survives JPEG nearly unchanged.
   cv::Mat smooth(24, 32, CV_8UC3);
   for (int y = 0; y < smooth.rows; ++y) {
@@ -476,8 +470,6 @@ TEST(LabelMeReadingImages, EmbeddedJpegIsDecodedAsTheImage) {
   }
   WriteText(scratch / "x.json",
             Document(kRectangleA, 32, 24, Embedded(EncodeImage(smooth, ".jpg"), "x.json")));
-  const auto model = Smartseg::CreateOperator();
-  Smartseg::TrainingSet set(*model, [](const std::string& line) { ADD_FAILURE() << line; });
   set.AddLabelMe(scratch / "x.json");
   ASSERT_EQ(set.ItemCount(), 1);
   const auto image = set.Items()[0]->Image();
@@ -490,6 +482,7 @@ TEST(LabelMeReadingImages, EmbeddedJpegIsDecodedAsTheImage) {
     EXPECT_NEAR(image->Value(x, y, 1), 4 * x, 8) << x << ", " << y;
     EXPECT_NEAR(image->Value(x, y, 2), 40, 8) << x << ", " << y;
   }
+  EXPECT_EQ(warnings, std::vector<std::string>{});
 }
 
 // Clipping shapes to their image changes no pixel that they cover inside it.
