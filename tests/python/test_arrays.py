@@ -8,7 +8,7 @@ import numpy as np
 import pytest
 
 import smartseg
-from conftest import LABELS, scene, sparse
+from conftest import scene, train
 
 
 @pytest.mark.parametrize("image, message", [
@@ -43,15 +43,13 @@ def test_masks_of_other_dtypes_shapes_and_values_are_refused(mask, message):
     assert model.labels == [] and not model.is_dirty
 
 
-def test_objects_that_are_no_arrays():
+def test_objects_that_are_no_arrays_and_nested_lists(trained):
     with pytest.raises(TypeError, match="image: expected a NumPy array, found int"):
         smartseg.Model().add_image(3, np.zeros((2, 2), np.uint8))
     with pytest.raises(TypeError):
         smartseg.Model().segment()
-
-
-def test_nested_lists_are_taken_as_numpy_takes_them(trained):
-    # Python integers become int64, which is no pixel type: the message says which dtype to use.
+    # Lists are taken as NumPy takes them: Python integers become int64, which is no pixel type,
+    # and the message says which dtype to use.
     with pytest.raises(ValueError, match="found dtype int64"):
         trained.segment(np.zeros((4, 4), np.uint8).tolist())
 
@@ -90,9 +88,7 @@ def test_shared_and_read_only_memory(trained):
 def test_an_unaligned_16_bit_array_is_copied_rather_than_misread():
     image, truth = scene()
     wide = image.astype(np.uint16) * 200
-    model = smartseg.Model(sample_size=3.0)
-    model.add_image(wide, sparse(truth), label_names=LABELS)
-    model.train()
+    model = train(3.0, wide, truth)
     expected = model.segment(wide).label_image
     raw = np.zeros(wide.nbytes + 1, np.uint8)
     unaligned = np.ndarray(wide.shape, np.uint16, buffer=raw.data, offset=1)
@@ -111,9 +107,7 @@ def test_colour_images_in_red_green_blue_order():
     # Only the red channel carries the scene: swapping channels must change the result.
     colour[..., 0] = grey
     colour[..., 1] = 90
-    model = smartseg.Model(sample_size=3.0)
-    model.add_image(colour, sparse(truth), label_names=LABELS)
-    model.train()
+    model = train(3.0, colour, truth)
     result = model.segment(colour).label_image
     assert (result == truth).mean() > 0.9
     swapped = colour[..., ::-1]

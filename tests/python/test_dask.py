@@ -8,15 +8,12 @@ import pytest
 
 import smartseg
 import smartseg.dask as sd
-from conftest import LABELS, scene, sparse
+from conftest import scene, train
 
 
 @pytest.fixture(scope="module")
 def saved(tmp_path_factory):
-    model = smartseg.Model(sample_size=3.0)
-    image, truth = scene()
-    model.add_image(image, sparse(truth), label_names=LABELS)
-    model.train()
+    model = train(3.0)
     path = tmp_path_factory.mktemp("model") / "model.ssm"
     model.save(path)
     return path, model
@@ -41,9 +38,7 @@ def test_chunked_label_images_equal_the_whole_image_result(client, saved, chunks
 def test_without_a_cluster_and_on_16_bit_pixels(tmp_path):
     image, truth = scene(height=150, width=130, seed=2)
     wide = image.astype(np.uint16) * 257
-    model = smartseg.Model(sample_size=2.0)
-    model.add_image(wide, sparse(truth), label_names=LABELS)
-    model.train()
+    model = train(2.0, wide, truth)
     model.save(tmp_path / "wide.ssm")
     with dask.config.set(scheduler="threads"):
         result = sd.segment_labels(tmp_path / "wide.ssm", da.from_array(wide, chunks=40)).compute()

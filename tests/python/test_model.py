@@ -104,9 +104,6 @@ def test_training_state_follows_additions_and_the_sample_size(tmp_path):
         smartseg.Model(sample_size=0)
     with pytest.raises(ValueError, match="threads: expected a count of 1 or more, found 0"):
         smartseg.Model(threads=0)
-
-
-def test_an_untrained_model_refuses_to_segment():
     with pytest.raises(smartseg.Error, match="the model has not been trained"):
         smartseg.Model().segment(np.zeros((8, 8), np.uint8))
 

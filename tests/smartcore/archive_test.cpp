@@ -36,13 +36,8 @@ std::string Save(const std::vector<std::shared_ptr<IObject>>& objects) {
   return Tamrix::Testing::SaveArchiveOfEach(objects);
 }
 
-template <class T>
-std::shared_ptr<T> Load(std::istream& in) {
-  return std::dynamic_pointer_cast<T>(Tamrix::Vision::Archiving::LoadObject(in));
-}
 std::shared_ptr<SmartTrainDataDatabase> LoadDatabase(const std::string& bytes) {
-  std::istringstream in(bytes);
-  return Load<SmartTrainDataDatabase>(in);
+  return Tamrix::Testing::LoadObject<SmartTrainDataDatabase>(bytes);
 }
 
 // The head of a record saved through IObject: byte-order flag, type id, object id, then the

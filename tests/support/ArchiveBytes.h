@@ -7,21 +7,15 @@
 
 namespace Tamrix::Testing {
 
-// Numbers in little-endian order, as this machine's portable binary archives write them.
+// Numbers in little-endian order, as this machine's portable binary archives write them, or in
+// big-endian order, as an archive written on such a machine holds them.
 class Bytes {
  public:
-  Bytes& U8(std::uint8_t v) {
-    data_.push_back(static_cast<char>(v));
-    return *this;
-  }
-  Bytes& U32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
-    return *this;
-  }
-  Bytes& U64(std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
-    return *this;
-  }
+  explicit Bytes(bool bigEndian = false) : bigEndian_(bigEndian) {}
+  Bytes& U8(std::uint8_t v) { return Number(v, 1); }
+  Bytes& U16(std::uint16_t v) { return Number(v, 2); }
+  Bytes& U32(std::uint32_t v) { return Number(v, 4); }
+  Bytes& U64(std::uint64_t v) { return Number(v, 8); }
   Bytes& F64(double v) {
     std::uint64_t bits = 0;
     std::memcpy(&bits, &v, sizeof bits);
@@ -36,6 +30,13 @@ class Bytes {
   const std::string& str() const { return data_; }
 
  private:
+  Bytes& Number(std::uint64_t v, int size) {
+    for (int i = 0; i < size; ++i) {
+      data_.push_back(static_cast<char>(v >> (8 * (bigEndian_ ? size - 1 - i : i))));
+    }
+    return *this;
+  }
+  bool bigEndian_;
   std::string data_;
 };
 

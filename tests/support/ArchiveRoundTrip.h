@@ -2,10 +2,12 @@
 // every library: one implementation, so that all of them write archives the way hosts do.
 #pragma once
 
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "interfaces/core/Cereal.h"
+#include "interfaces/core/ObjectArchive.h"
 
 namespace Tamrix::Testing {
 
@@ -54,6 +56,19 @@ T LoadArchived(const std::string& bytes) {
   T value{};
   LoadArchive(bytes, value);
   return value;
+}
+
+// One object saved the way hosts save a model (Archiving::SaveObject), and loaded back as a T.
+inline std::string SaveObject(const std::shared_ptr<Tamrix::Vorn::IObject>& object) {
+  std::ostringstream out;
+  Tamrix::Vision::Archiving::SaveObject(out, object);
+  return out.str();
+}
+
+template <class T = Tamrix::Vorn::IObject>
+std::shared_ptr<T> LoadObject(const std::string& bytes) {
+  std::istringstream in(bytes);
+  return std::dynamic_pointer_cast<T>(Tamrix::Vision::Archiving::LoadObject(in));
 }
 
 }  // namespace Tamrix::Testing

@@ -1,5 +1,5 @@
-// Image files that smartseg must refuse with one clear line, and unusual layouts it must read
-// as the user sees them.
+// Unusual image layouts smartseg must read as the user sees them, and running out of memory while
+// reading one.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -7,104 +7,12 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "tests/tools/support/LabelMeFiles.h"
 #include "tests/tools/support/PngBytes.h"
 #include "tests/tools/support/SmartsegRun.h"
 
 namespace SmartsegTest {
 namespace {
-
-void TrainOnTwoTone(const Scratch& scratch) {
-  WriteTwoTone(scratch);
-  const RunResult train = scratch.Run("train --model m.model --quiet a.json");
-  ASSERT_EQ(train.exitCode, 0) << train.err;
-}
-
-struct RefusedImage {
-  const char* name;
-  std::function<void(const Scratch&)> write;
-  std::string arguments;
-  // The whole error line after "smartseg: error: ", or its start when `prefixOnly`.
-  std::string message;
-  bool prefixOnly = false;
-};
-
-// Test names say which case ran; the parameter itself is not worth printing.
-void PrintTo(const RefusedImage& value, std::ostream* out) { *out << value.name; }
-
-class SmartsegRefusedImages : public ::testing::TestWithParam<RefusedImage> {};
-
-TEST_P(SmartsegRefusedImages, FailWithOneLineNamingTheImageAndWriteNothing) {
-  const RefusedImage& image = GetParam();
-  Scratch scratch;
-  TrainOnTwoTone(scratch);
-  image.write(scratch);
-  const RunResult run = scratch.RunWords(Scratch::Split(image.arguments));
-  EXPECT_EQ(run.exitCode, 1) << run.err;
-  const std::string expected = "smartseg: error: " + image.message;
-  if (image.prefixOnly) {
-    EXPECT_EQ(run.err.substr(0, expected.size()), expected) << run.err;
-    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "not one line: " << run.err;
-  } else {
-    EXPECT_EQ(run.err, expected + "\n");
-  }
-  EXPECT_FALSE(std::filesystem::exists(scratch / "o/b.json"));
-}
-
-const char* kSegmentB = "segment --model m.model --out o --quiet b.png";
-
-std::function<void(const Scratch&)> BytesAs(const char* name, std::function<std::string()> make) {
-  return [name, make](const Scratch& scratch) { WriteText(scratch / name, make()); };
-}
-
-std::string TwoTonePng() {
-  std::vector<std::uint8_t> encoded;
-  cv::imencode(".png", TwoToneImage(), encoded);
-  return std::string(encoded.begin(), encoded.end());
-}
-
-const std::vector<RefusedImage> kRefused = {
-    {"TruncatedPng",
-     BytesAs("b.png",
-             [] {
-               const std::string png = TwoTonePng();
-               return png.substr(0, png.size() - 30);
-             }),
-     kSegmentB, "b.png: cannot decode the PNG image: ", true},
-    {"HeaderOfAHugeImage", BytesAs("b.png", [] { return PngHeaderOnly(100000, 100000); }),
-     kSegmentB,
-     "b.png: the image is 100000 x 100000 = 10000000000 pixels, more than the limit of "
-     "268435456; raise it with --max-pixels if this is the image you meant"},
-    // 875 KB that inflate to 900 megapixels: refused from the header, before any pixel memory.
-    {"DecompressionBomb", BytesAs("b.png", [] { return PngHeaderOnly(30000, 30000); }), kSegmentB,
-     "b.png: the image is 30000 x 30000 = 900000000 pixels, more than the limit of 268435456; "
-     "raise it with --max-pixels if this is the image you meant"},
-    {"LimitLoweredOnTheCommandLine", BytesAs("b.png", TwoTonePng),
-     "segment --model m.model --out o --quiet --max-pixels 500 b.png",
-     "b.png: the image is 24 x 24 = 576 pixels, more than the limit of 500; raise it with "
-     "--max-pixels if this is the image you meant"},
-    {"MultiPageTiff",
-     [](const Scratch& scratch) {
-       ASSERT_TRUE(cv::imwritemulti((scratch / "b.tif").string(),
-                                    std::vector<cv::Mat>{TwoToneImage(), TwoToneImage()}));
-     },
-     "segment --model m.model --out o --quiet b.tif",
-     "b.tif: the TIFF file holds 2 pages; smartseg reads single-page images (save the page to use "
-     "as a file of its own)"},
-    {"FolderGivenAsImage",
-     [](const Scratch& scratch) { std::filesystem::create_directory(scratch / "b.png"); },
-     kSegmentB, "b.png: is a folder, not an image file (name the images in it)"},
-    {"SixteenBitColour",
-     BytesAs("b.png", [] { return MakePng(2, 1, 16, 2, {std::string(12, '\x10')}); }), kSegmentB,
-     "b.png: unsupported pixels: expected 8-bit or 16-bit grey or 8-bit colour, found 16-bit "
-     "colour (convert it to 8-bit colour)"},
-    {"EmptyFile", BytesAs("b.png", [] { return std::string(); }), kSegmentB,
-     "b.png: the file is empty (expected a PNG, TIFF or JPEG file)"},
-    {"NotAnImage", BytesAs("b.png", [] { return std::string("GIF89a and more"); }), kSegmentB,
-     "b.png: cannot decode the image (expected a PNG, TIFF or JPEG file)"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Cases, SmartsegRefusedImages, ::testing::ValuesIn(kRefused),
-                         [](const auto& test) { return std::string(test.param.name); });
 
 // Each layout is written from the two-tone picture's values and must segment exactly as the
 // two-tone picture itself does.
@@ -165,9 +73,7 @@ const std::vector<ReadLayout> kLayouts = {
      false, ""},
     {"GreyJpeg",
      [](const cv::Mat& grey) {
-       std::vector<std::uint8_t> encoded;
-       cv::imencode(".jpg", grey, encoded, {cv::IMWRITE_JPEG_QUALITY, 100});
-       return std::string(encoded.begin(), encoded.end());
+       return EncodeImage(grey, ".jpg", {cv::IMWRITE_JPEG_QUALITY, 100});
      },
      false, ""},
 };
@@ -210,7 +116,7 @@ TEST(SmartsegImages, RunningOutOfMemoryIsReportedNamingTheImage) {
   GTEST_SKIP() << "an address-space limit cannot be combined with AddressSanitizer's shadow memory";
 #else
   Scratch scratch;
-  TrainOnTwoTone(scratch);
+  TrainedTwoTone(scratch);
   // 20000 x 20000 colour with alpha wants 1.6 GB, more than the 1 GB the process may map.
   WriteText(scratch / "b.png", PngHeaderOnly(20000, 20000, 6));
   RunSettings settings;

@@ -1,20 +1,24 @@
 // Reading LabelMe files into training items: every shape type with the pixels it trains, clipping,
 // __ignore__, embedded and referenced images, the keys of LabelMe 3 to 5, and the messages for
-// bad files. Golden pixels are worked out by hand in the comments of each case.
+// bad files. Golden pixels are worked out by hand in the comments of each case; clipping is also
+// checked against the unclipped shapes on random ones.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <map>
+#include <random>
 
 #include "interfaces/core/Polygon.h"
 #include "interfaces/smartcore/SmartLabelCollection.h"
 #include "interfaces/smartcore/SmartLabelToShapeAssignmentCollection.h"
 #include "interfaces/smartcore/SmartTrainDataCollection.h"
 #include "interfaces/smartcore/SmartTrainDataDatabase.h"
+#include "tests/support/MessageOf.h"
 #include "tests/tools/support/LabelMeFiles.h"
 #include "tests/tools/support/SmartsegRun.h"
 #include "tools/smartseg/DisplayText.h"
 #include "tools/smartseg/Errors.h"
+#include "tools/smartseg/LabelMeGeometry.h"
 #include "tools/smartseg/ModelFile.h"
 #include "tools/smartseg/TrainingSet.h"
 
@@ -379,9 +383,18 @@ const std::vector<ReadCase> kCases = {
 INSTANTIATE_TEST_SUITE_P(Cases, LabelMeReading, ::testing::ValuesIn(kCases),
                          [](const auto& test) { return std::string(test.param.name); });
 
-TEST(LabelMeReadingDuplicates, TheSameImageWithTheSamePixelsIsReadOnce) {
+// A training set read from files in a scratch folder that holds the tiny image as a.png; it
+// collects the warnings.
+class LabelMeSet : public ::testing::Test {
+ protected:
+  void SetUp() override { WritePng(scratch / "a.png", TinyImage()); }
   Scratch scratch;
-  WritePng(scratch / "a.png", TinyImage());
+  std::vector<std::string> warnings;
+  const decltype(Smartseg::CreateOperator()) model = Smartseg::CreateOperator();
+  Smartseg::TrainingSet set{*model, [this](const std::string& line) { warnings.push_back(line); }};
+};
+
+TEST_F(LabelMeSet, TheSameImageWithTheSamePixelsIsReadOnce) {
   WritePng(scratch / "copy.png", TinyImage());
   cv::Mat other = TinyImage();
   other.at<std::uint8_t>(5, 7) ^= 1;
@@ -394,9 +407,6 @@ TEST(LabelMeReadingDuplicates, TheSameImageWithTheSamePixelsIsReadOnce) {
                      Embedded(EncodeImage(TinyImage(), ".png"), "same.json")));
   WriteText(scratch / "other.json", Document(kRectangleA, 8, 6, ImageFile("other.png")));
   WriteText(scratch / "more.json", ForTiny(kRectangleA + "," + Shape("b", "point", "[[6, 4]]")));
-  std::vector<std::string> warnings;
-  const auto model = Smartseg::CreateOperator();
-  Smartseg::TrainingSet set(*model, [&](const std::string& line) { warnings.push_back(line); });
   for (const char* name : {"x.json", "x.json", "same.json", "other.json", "more.json"}) {
     set.AddLabelMe(scratch / name);
   }
@@ -410,40 +420,27 @@ TEST(LabelMeReadingDuplicates, TheSameImageWithTheSamePixelsIsReadOnce) {
   EXPECT_EQ(set.ItemCount(), 3);
 }
 
-TEST(LabelMeReadingLabels, ALabelWithoutATrainingPixelFailsAndChangesNothing) {
-  Scratch scratch;
-  WritePng(scratch / "a.png", TinyImage());
+TEST_F(LabelMeSet, ALabelWithoutATrainingPixelFailsAndChangesNothing) {
   // b is named twice, but one shape is collinear and the other lies under __ignore__.
   WriteText(scratch / "x.json",
             ForTiny(kRectangleA + "," + Shape("b", "polygon", "[[0, 0], [2, 2], [5, 5]]")));
   WriteText(scratch / "y.json",
             ForTiny(Shape("b", "rectangle", "[[5, 0], [8, 2]]") + "," +
                     Shape("__ignore__", "rectangle", "[[4, 0], [8, 3]]") + "," + kRectangleA));
-  const auto model = Smartseg::CreateOperator();
-  Smartseg::TrainingSet set(*model, [](const std::string&) {});
   set.AddLabelMe(scratch / "x.json");
   set.AddLabelMe(scratch / "y.json");
-  try {
-    set.MoveInto(*model);
-    FAIL() << "a label without pixels was accepted";
-  } catch (const Smartseg::WorkError& error) {
-    EXPECT_EQ(std::string(error.what()),
-              (scratch / "x.json").string() +
-                  ": label 'b' has no training pixel: each of its shapes covers no pixel of its "
-                  "image or lies under __ignore__; fix those shapes or remove the label");
-  }
+  EXPECT_EQ(Tamrix::Testing::MessageOf<Smartseg::WorkError>([&] { set.MoveInto(*model); }),
+            (scratch / "x.json").string() +
+                ": label 'b' has no training pixel: each of its shapes covers no pixel of its "
+                "image or lies under __ignore__; fix those shapes or remove the label");
   EXPECT_EQ(model->Labels()->Count(), 0);
   EXPECT_EQ(model->SmartTrainDataDatabase()->TrainingData()->Count(), 0);
 }
 
-TEST(LabelMeReadingIgnore, ShapesAwayFromIgnoredPixelsAreKeptAsDrawn) {
-  Scratch scratch;
-  WritePng(scratch / "a.png", TinyImage());
+TEST_F(LabelMeSet, ShapesAwayFromIgnoredPixelsAreKeptAsDrawn) {
   WriteText(scratch / "x.json",
             ForTiny(Shape("a", "polygon", "[[0, 0], [6.2, 0], [0, 6.2]]") + "," +
                     Shape("__ignore__", "rectangle", "[[6, 4], [8, 6]]")));
-  const auto model = Smartseg::CreateOperator();
-  Smartseg::TrainingSet set(*model, [](const std::string&) {});
   set.AddLabelMe(scratch / "x.json");
   ASSERT_EQ(set.ItemCount(), 1);
   const auto assignments = set.Items()[0]->Assignments();
@@ -453,23 +450,19 @@ TEST(LabelMeReadingIgnore, ShapesAwayFromIgnoredPixelsAreKeptAsDrawn) {
   EXPECT_EQ(assignments->Item(0)->Label()->Name(), "a");
 }
 
-TEST(LabelMeReadingIgnore, AMaskValueNamedIgnoreBelongsToNoLabel) {
-  Scratch scratch;
-  WritePng(scratch / "a.png", TinyImage());
+TEST_F(LabelMeSet, AMaskValueNamedIgnoreBelongsToNoLabel) {
   cv::Mat mask(kHeight, kWidth, CV_8UC1, cv::Scalar(0));
   mask(cv::Rect(0, 0, kWidth, 2)).setTo(1);
   mask(cv::Rect(2, 2, 4, 2)).setTo(2);
   WritePng(scratch / "mask.png", mask);
-  const auto model = Smartseg::CreateOperator();
-  Smartseg::TrainingSet set(*model, [](const std::string& line) { ADD_FAILURE() << line; });
   set.AddMask(scratch / "a.png", scratch / "mask.png", {"a", "__ignore__"});
   EXPECT_EQ(TrainedPixels(set),
             (std::map<std::string, Art>{
                 {"a", {"########", "########", "........", "........", "........", "........"}}}));
+  EXPECT_EQ(warnings, std::vector<std::string>{});
 }
 
-TEST(LabelMeReadingImages, EmbeddedJpegIsDecodedAsTheImage) {
-  Scratch scratch;
+TEST_F(LabelMeSet, EmbeddedJpegIsDecodedAsTheImage) {
   // A smooth picture survives JPEG nearly unchanged.
   cv::Mat smooth(24, 32, CV_8UC3);
   for (int y = 0; y < smooth.rows; ++y) {
@@ -477,8 +470,6 @@ TEST(LabelMeReadingImages, EmbeddedJpegIsDecodedAsTheImage) {
   }
   WriteText(scratch / "x.json",
             Document(kRectangleA, 32, 24, Embedded(EncodeImage(smooth, ".jpg"), "x.json")));
-  const auto model = Smartseg::CreateOperator();
-  Smartseg::TrainingSet set(*model, [](const std::string& line) { ADD_FAILURE() << line; });
   set.AddLabelMe(scratch / "x.json");
   ASSERT_EQ(set.ItemCount(), 1);
   const auto image = set.Items()[0]->Image();
@@ -490,6 +481,78 @@ TEST(LabelMeReadingImages, EmbeddedJpegIsDecodedAsTheImage) {
     EXPECT_NEAR(image->Value(x, y, 0), 6 * y, 8) << x << ", " << y;
     EXPECT_NEAR(image->Value(x, y, 1), 4 * x, 8) << x << ", " << y;
     EXPECT_NEAR(image->Value(x, y, 2), 40, 8) << x << ", " << y;
+  }
+  EXPECT_EQ(warnings, std::vector<std::string>{});
+}
+
+// Clipping shapes to their image changes no pixel that they cover inside it.
+using Smartseg::CoveredPixels;
+using Smartseg::LabelMeShape;
+using Smartseg::ToFrameworkShapes;
+using Tamrix::Vision::Point2D;
+
+constexpr int kClipWidth = 13;
+constexpr int kClipHeight = 9;
+
+// Random shapes of each type whose points lie in a box three times the image's size around it,
+// so that most cross a border, many several times.
+LabelMeShape RandomShape(std::mt19937& random, const std::string& type, int points) {
+  std::uniform_real_distribution<double> x(-kClipWidth, 2.0 * kClipWidth),
+      y(-kClipHeight, 2.0 * kClipHeight);
+  LabelMeShape shape{"a", type, {}};
+  for (int i = 0; i < points; ++i) shape.points.push_back(Point2D{x(random), y(random)});
+  return shape;
+}
+
+TEST(LabelMeGeometry, ClippingKeepsThePixelsInsideTheImage) {
+  std::mt19937 random(11);
+  const std::pair<const char*, int> kinds[] = {
+      {"polygon", 3}, {"polygon", 5}, {"polygon", 9}, {"rectangle", 2}, {"circle", 2}, {"point", 1},
+  };
+  int crossing = 0;
+  for (const auto& [type, count] : kinds) {
+    for (int trial = 0; trial < 300; ++trial) {
+      const LabelMeShape shape = RandomShape(random, type, count);
+      const auto whole = ToFrameworkShapes(shape);
+      const auto clipped = ToFrameworkShapes(shape, kClipWidth, kClipHeight);
+      const auto expected = CoveredPixels(whole, kClipWidth, kClipHeight);
+      ASSERT_EQ(CoveredPixels(clipped, kClipWidth, kClipHeight).Data(), expected.Data())
+          << type << " trial " << trial;
+      if (std::string(type) == "polygon" && expected.Count() > 0) ++crossing;
+      // Nothing clipped reaches past the image by more than a curve's stroke.
+      for (const auto& part : clipped) {
+        const auto box = part->Bounds();
+        if (std::string(type) == "circle" || std::string(type) == "point") continue;
+        EXPECT_GE(box.X0, -0.5 - 1e-9);
+        EXPECT_LE(box.X1, kClipWidth - 0.5 + 1e-9);
+        EXPECT_GE(box.Y0, -0.5 - 1e-9);
+        EXPECT_LE(box.Y1, kClipHeight - 0.5 + 1e-9);
+      }
+    }
+  }
+  // The random polygons did reach into the image, so the comparison above meant something.
+  EXPECT_GT(crossing, 300);
+}
+
+// A curve's stroke reaches 1.5 pixels past the curve, so cutting a curve at the border can only
+// lose pixels of the outermost ring that the stroke of its outside part touched.
+TEST(LabelMeGeometry, ClippingCurvesLosesAtMostOuterRingPixels) {
+  std::mt19937 random(12);
+  for (int trial = 0; trial < 500; ++trial) {
+    const LabelMeShape shape = RandomShape(random, "linestrip", 2 + trial % 5);
+    const auto whole = CoveredPixels(ToFrameworkShapes(shape), kClipWidth, kClipHeight);
+    const auto clipped =
+        CoveredPixels(ToFrameworkShapes(shape, kClipWidth, kClipHeight), kClipWidth, kClipHeight);
+    for (int y = 0; y < kClipHeight; ++y) {
+      for (int x = 0; x < kClipWidth; ++x) {
+        if (clipped.At(x, y)) {
+          EXPECT_TRUE(whole.At(x, y)) << "trial " << trial << " at " << x << ", " << y;
+        } else if (whole.At(x, y)) {
+          EXPECT_TRUE(x == 0 || y == 0 || x == kClipWidth - 1 || y == kClipHeight - 1)
+              << "trial " << trial << " at " << x << ", " << y;
+        }
+      }
+    }
   }
 }
 

@@ -45,16 +45,6 @@ TEST(SmartsegLabelMeTrain, AFolderMeansEveryJsonFileInItInNameOrder) {
             "already in ann/b.json; skipped\n");
 }
 
-TEST(SmartsegLabelMeTrain, AFolderWithoutAnnotationsFails) {
-  Scratch scratch;
-  std::filesystem::create_directories(scratch / "empty");
-  WriteText(scratch / "empty/a.txt", "");
-  const RunResult train = scratch.Run("train --model m.model empty");
-  EXPECT_EQ(train.exitCode, 1);
-  EXPECT_EQ(train.err, "smartseg: error: empty: the folder holds no .json annotation file\n");
-  EXPECT_FALSE(std::filesystem::exists(scratch / "m.model"));
-}
-
 TEST(SmartsegLabelMeTrain, IgnoreIsNoLabelAndTheSameAnnotationIsAddedOnce) {
   Scratch scratch;
   WritePng(scratch / "a.png", TwoToneImage());
@@ -76,33 +66,23 @@ TEST(SmartsegLabelMeTrain, IgnoreIsNoLabelAndTheSameAnnotationIsAddedOnce) {
   EXPECT_EQ(info.out.find("__ignore__"), std::string::npos) << info.out;
 }
 
-TEST(SmartsegLabelMeTrain, BadAnnotationsFailWithOneLineAndNoModel) {
-  const std::pair<std::string, std::string> cases[] = {
-      {TwoToneWith("a.png", Shape("dark", "polygon", "[[1e400, 2], [3, 4], [5, 1]]")),
-       "smartseg: error: x.json: invalid JSON: number overflow parsing '1e400' (a number is too "
-       "large)\n"},
-      {TwoToneWith("a.png",
-                   Shape("dark", "polygon", std::string(100'000, '[') + std::string(100'000, ']'))),
-       "smartseg: error: x.json: invalid JSON: arrays and objects are nested more than 64 levels "
-       "deep\n"},
-      {TwoToneWith("a.png", kDark + "," + Shape("ghost", "polygon", "[[1, 1], [2, 2], [3, 3]]")),
-       "smartseg: warning: x.json: shape 1 (type 'polygon', label 'ghost') covers no pixel of the "
-       "24 x 24 image; skipped\n"
-       "smartseg: error: x.json: label 'ghost' has no training pixel: each of its shapes covers "
-       "no pixel of its image or lies under __ignore__; fix those shapes or remove the label\n"},
-      {TwoToneWith("pictures\\\\gone.png", kDark),
-       "smartseg: error: x.json: cannot read its image (\"imagePath\"): pictures/gone.png: no "
-       "such file\n"},
-  };
-  for (const auto& [json, message] : cases) {
-    Scratch scratch;
-    WritePng(scratch / "a.png", TwoToneImage());
-    WriteText(scratch / "x.json", json);
-    const RunResult train = scratch.Run("train --model m.model --quiet x.json");
-    EXPECT_EQ(train.exitCode, 1) << message;
-    EXPECT_EQ(train.err, message);
-    EXPECT_FALSE(std::filesystem::exists(scratch / "m.model"));
-  }
+// The messages themselves are checked in process and in the error table; here, that warnings come
+// before the error that stops the run.
+TEST(SmartsegLabelMeTrain, ALabelWithoutPixelsIsWarnedAboutThenFailsWithNoModel) {
+  Scratch scratch;
+  WritePng(scratch / "a.png", TwoToneImage());
+  WriteText(
+      scratch / "x.json",
+      TwoToneWith("a.png", kDark + "," + Shape("ghost", "polygon", "[[1, 1], [2, 2], [3, 3]]")));
+  const RunResult train = scratch.Run("train --model m.model --quiet x.json");
+  EXPECT_EQ(train.exitCode, 1);
+  EXPECT_EQ(train.err,
+            "smartseg: warning: x.json: shape 1 (type 'polygon', label 'ghost') covers no pixel of "
+            "the 24 x 24 image; skipped\n"
+            "smartseg: error: x.json: label 'ghost' has no training pixel: each of its shapes "
+            "covers no pixel of its image or lies under __ignore__; fix those shapes or remove the "
+            "label\n");
+  EXPECT_FALSE(std::filesystem::exists(scratch / "m.model"));
 }
 
 // Photograph-like scenes: a sky that brightens towards the horizon, textured grass below it and

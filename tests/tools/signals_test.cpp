@@ -17,25 +17,23 @@ using Json = nlohmann::json;
 
 constexpr int kImages = 6;
 
+// segment over the six pictures into o, with or without probabilities.
+std::vector<std::string> Segment(bool probabilities) {
+  std::vector<std::string> arguments = {"segment", "--model", "m.model", "--out", "o", "--quiet"};
+  if (probabilities) arguments.push_back("--probabilities");
+  for (int i = 0; i < kImages; ++i) arguments.push_back("p" + std::to_string(i) + ".png");
+  return arguments;
+}
+
 // Six 160 x 160 two-tone pictures, a model, and a first segmentation of all of them without
 // probabilities.
 void Prepared(const Scratch& scratch) {
   cv::Mat image;
   cv::resize(TwoToneImage(), image, cv::Size(160, 160), 0, 0, cv::INTER_NEAREST);
   for (int i = 0; i < kImages; ++i) WritePng(scratch / ("p" + std::to_string(i) + ".png"), image);
-  WriteTwoTone(scratch);
-  ASSERT_EQ(scratch.Run("train --model m.model --quiet a.json").exitCode, 0);
-  std::vector<std::string> arguments = {"segment", "--model", "m.model", "--out", "o", "--quiet"};
-  for (int i = 0; i < kImages; ++i) arguments.push_back("p" + std::to_string(i) + ".png");
-  const RunResult first = scratch.RunWords(arguments);
+  TrainedTwoTone(scratch);
+  const RunResult first = scratch.RunWords(Segment(false));
   ASSERT_EQ(first.exitCode, 0) << first.err;
-}
-
-std::vector<std::string> SecondRun() {
-  std::vector<std::string> arguments = {"segment", "--model",         "m.model", "--out",
-                                        "o",       "--probabilities", "--quiet"};
-  for (int i = 0; i < kImages; ++i) arguments.push_back("p" + std::to_string(i) + ".png");
-  return arguments;
 }
 
 // Each image's files are the first run's set or the second run's, whole; none are temporary.
@@ -72,7 +70,7 @@ TEST_P(SmartsegSignals, LeaveEveryImageWithAWholeSetAndNoTemporaries) {
   const Interruption& interruption = GetParam();
   Scratch scratch;
   Prepared(scratch);
-  const Started run = scratch.Start(SecondRun());
+  const Started run = scratch.Start(Segment(true));
   std::this_thread::sleep_for(interruption.after);
   kill(run.pid, interruption.signal);
   const RunResult result = Scratch::Wait(run, 120s);
@@ -85,7 +83,7 @@ TEST_P(SmartsegSignals, LeaveEveryImageWithAWholeSetAndNoTemporaries) {
   }
   // SIGKILL cannot be caught: the next run in the folder clears what the killed one left, and
   // every output of the first run is still there in some version.
-  const RunResult next = scratch.RunWords(SecondRun());
+  const RunResult next = scratch.RunWords(Segment(true));
   ASSERT_EQ(next.exitCode, 0) << next.err;
   ExpectWholeSets(scratch);
 }

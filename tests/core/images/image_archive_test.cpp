@@ -14,6 +14,7 @@
 #include "interfaces/core/Image8Grey.h"
 #include "interfaces/core/ObjectArchive.h"
 #include "tests/core/TestSupport.h"
+#include "tests/support/ArchiveBytes.h"
 #include "tests/support/ArchiveRoundTrip.h"
 #include "tests/support/LargestAllocation.h"
 
@@ -23,31 +24,14 @@ using namespace Tamrix::Vision;
 using Tamrix::Testing::CoreTests::Token;
 using ObjectPtr = std::shared_ptr<Tamrix::Vorn::IObject>;
 
-// Archive bytes written by hand, in either byte order, starting with cereal's byte-order flag.
-class Bytes {
- public:
-  explicit Bytes(bool bigEndian = false) : bigEndian_(bigEndian) { U8(bigEndian ? 0 : 1); }
-  Bytes& U8(std::uint8_t v) { return Number(v, 1); }
-  Bytes& U16(std::uint16_t v) { return Number(v, 2); }
-  Bytes& U32(std::uint32_t v) { return Number(v, 4); }
-  Bytes& U64(std::uint64_t v) { return Number(v, 8); }
-  Bytes& Text(const std::string& s) {
-    U64(s.size());
-    data_ += s;
-    return *this;
-  }
-  const std::string& str() const { return data_; }
+using Tamrix::Testing::Bytes;
 
- private:
-  Bytes& Number(std::uint64_t v, int size) {
-    for (int i = 0; i < size; ++i) {
-      data_.push_back(static_cast<char>(v >> (8 * (bigEndian_ ? size - 1 - i : i))));
-    }
-    return *this;
-  }
-  bool bigEndian_;
-  std::string data_;
-};
+// Archive bytes written by hand, in either byte order, starting with cereal's byte-order flag.
+Bytes Archive(bool bigEndian = false) {
+  Bytes bytes(bigEndian);
+  bytes.U8(bigEndian ? 0 : 1);
+  return bytes;
+}
 
 constexpr std::uint32_t kNew = 0x80000000;
 
@@ -63,7 +47,7 @@ void Root8Body(Bytes& b, int width, int height, std::uint64_t count,
 std::string Grey8Archive(int rootWidth, int rootHeight, std::uint64_t count,
                          const std::vector<std::uint8_t>& pixels, int x, int y, int width,
                          int height, bool nullRoot = false) {
-  Bytes b;
+  Bytes b = Archive();
   b.U32(kNew | 1).Text("Tamrix::Vision::Image8Grey").U32(kNew | 1);
   b.U32(1).U32(1).U32(1);  // Image8Grey, ChangedEventShareableBase, ShareableBase versions
   if (nullRoot) {
@@ -79,7 +63,7 @@ std::string Grey8Archive(int rootWidth, int rootHeight, std::uint64_t count,
 // An Image16Root saved through IObject.
 std::string Root16Archive(bool bigEndian, int width, int height, std::uint64_t count,
                           const std::vector<std::uint16_t>& pixels, std::uint32_t version = 1) {
-  Bytes b(bigEndian);
+  Bytes b = Archive(bigEndian);
   b.U32(kNew | 1).Text("Tamrix::Vision::Image16Root").U32(kNew | 1);
   b.U32(version).U32(1).U32(width).U32(height).U64(count);  // versions: Image16Root, ShareableBase
   for (auto p : pixels) b.U16(p);
@@ -89,7 +73,7 @@ std::string Root16Archive(bool bigEndian, int width, int height, std::uint64_t c
 // An Image24PlanarColor saved through IObject with three planes of the given sizes, all zero.
 std::string ColorArchive(const std::vector<std::pair<int, int>>& planeSizes, int width,
                          int height) {
-  Bytes b;
+  Bytes b = Archive();
   b.U32(kNew | 1).Text("Tamrix::Vision::Image24PlanarColor").U32(kNew | 1).U32(1).U32(1).U32(1);
   for (std::uint32_t i = 0; i < planeSizes.size(); ++i) {
     if (i == 0) b.U32(kNew | 2).Text("Tamrix::Vision::Image8Root");
@@ -103,16 +87,8 @@ std::string ColorArchive(const std::vector<std::pair<int, int>>& planeSizes, int
   return b.U32(0).U32(0).U32(width).U32(height).str();
 }
 
-ObjectPtr Load(const std::string& bytes) {
-  std::istringstream in(bytes);
-  return Archiving::LoadObject(in);
-}
-
-std::string Save(const ObjectPtr& object) {
-  std::ostringstream out;
-  Archiving::SaveObject(out, object);
-  return out.str();
-}
+ObjectPtr Load(const std::string& bytes) { return Tamrix::Testing::LoadObject(bytes); }
+std::string Save(const ObjectPtr& object) { return Tamrix::Testing::SaveObject(object); }
 
 TEST(ImageArchive, RecordLayoutsInBothByteOrders) {
   auto root = std::make_shared<Image16Root>(Token{}, 2, 1);

@@ -13,12 +13,14 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "tests/tools/support/SmartsegRun.h"
 #include "tools/smartseg/DemoScenes.h"
 #include "tools/smartseg/serve/BrowserHost.h"
 
@@ -27,32 +29,8 @@ namespace ServeTest {
 using Json = nlohmann::json;
 namespace fs = std::filesystem;
 
-// A fresh folder, removed with everything in it on destruction.
-class Scratch {
- public:
-  Scratch() {
-    std::string pattern = (fs::temp_directory_path() / "smartseg-serve-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a scratch folder");
-    path_ = pattern;
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-inline std::string ReadText(const fs::path& path) {
-  std::ifstream stream(path, std::ios::binary);
-  std::ostringstream text;
-  text << stream.rdbuf();
-  return text.str();
-}
+using SmartsegTest::ReadText;
+using SmartsegTest::Scratch;
 
 // Writes the first `count` demo scenes as PNG images into `folder`.
 inline void WriteScenes(const fs::path& folder, int count) {
@@ -132,6 +110,21 @@ inline Answer Send(httplib::Client& client, const std::string& method, const std
   Answer answer{result->status, Json(), result->body};
   answer.body = Json::parse(result->body, nullptr, false);
   return answer;
+}
+
+// Adds labels, each of which must be accepted.
+inline void AddLabels(httplib::Client& client, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    const Answer answer = Send(client, "POST", "/api/labels", Json{{"name", name}}.dump());
+    EXPECT_EQ(answer.status, 200) << answer.raw;
+  }
+}
+
+// Adds a shape to `image`, which must be accepted; answers its id.
+inline long long AddShape(httplib::Client& client, const std::string& image, const Json& shape) {
+  const Answer answer = Send(client, "POST", "/api/shapes?image=" + image, shape.dump());
+  EXPECT_EQ(answer.status, 200) << answer.raw;
+  return answer.body.is_object() ? answer.body.value("id", -1LL) : -1;
 }
 
 inline Json Rectangle(const std::string& label, double x0, double y0, double x1, double y1) {

@@ -39,20 +39,15 @@ class Editing : public ::testing::Test {
 TEST_F(Editing, ShapesBecomeAssignmentsOfOneItemPerImage) {
   RunningHost host(scratch_.Path());
   auto client = host.Client();
-  for (const char* name : {"background", "stripes"}) {
-    ASSERT_EQ(Send(*client, "POST", "/api/labels", Json{{"name", name}}.dump()).status, 200);
-  }
+  AddLabels(*client, {"background", "stripes"});
   const Json scribble = {{"label", "stripes"},
                          {"type", "linestrip"},
                          {"points", {{80, 90}, {90, 100}, {100, 95}, {104, 110}}}};
   const Json ellipse = {
       {"label", "background"}, {"type", "ellipse"}, {"points", {{4, 4}, {30, 20}}}};
-  ASSERT_EQ(Send(*client, "POST", "/api/shapes?image=scene1.png", scribble.dump()).status, 200);
-  ASSERT_EQ(Send(*client, "POST", "/api/shapes?image=scene1.png", ellipse.dump()).status, 200);
-  ASSERT_EQ(Send(*client, "POST", "/api/shapes?image=scene2.png",
-                 Rectangle("background", 2, 2, 40, 30).dump())
-                .status,
-            200);
+  AddShape(*client, "scene1.png", scribble);
+  AddShape(*client, "scene1.png", ellipse);
+  AddShape(*client, "scene2.png", Rectangle("background", 2, 2, 40, 30));
   const Answer saved = Send(*client, "POST", "/api/save");
   ASSERT_EQ(saved.status, 200) << saved.raw;
   EXPECT_EQ(saved.body["annotations"], Json::array({"scene1.json", "scene2.json"}));
@@ -73,18 +68,11 @@ TEST_F(Editing, ShapesBecomeAssignmentsOfOneItemPerImage) {
 TEST_F(Editing, ReplacingAndRemovingShapesEditTheirOwnAssignmentsOnly) {
   RunningHost host(scratch_.Path());
   auto client = host.Client();
-  for (const char* name : {"a", "b"}) {
-    ASSERT_EQ(Send(*client, "POST", "/api/labels", Json{{"name", name}}.dump()).status, 200);
-  }
+  AddLabels(*client, {"a", "b"});
   const Json strip = {{"label", "a"}, {"type", "linestrip"}, {"points", {{1, 1}, {5, 5}, {9, 1}}}};
-  const long long first =
-      Send(*client, "POST", "/api/shapes?image=scene1.png", Rectangle("a", 1, 1, 9, 9).dump())
-          .body["id"];
-  const long long second =
-      Send(*client, "POST", "/api/shapes?image=scene1.png", strip.dump()).body["id"];
-  const long long third =
-      Send(*client, "POST", "/api/shapes?image=scene1.png", Rectangle("b", 20, 20, 30, 30).dump())
-          .body["id"];
+  const long long first = AddShape(*client, "scene1.png", Rectangle("a", 1, 1, 9, 9));
+  const long long second = AddShape(*client, "scene1.png", strip);
+  const long long third = AddShape(*client, "scene1.png", Rectangle("b", 20, 20, 30, 30));
   // The scribble becomes a rectangle of label b: its two assignments give way to one.
   const Answer replaced =
       Send(*client, "PUT", "/api/shapes?image=scene1.png&id=" + std::to_string(second),
@@ -106,14 +94,9 @@ TEST_F(Editing, ReplacingAndRemovingShapesEditTheirOwnAssignmentsOnly) {
 TEST_F(Editing, RenamingAndRemovingLabelsGoThroughTheLabelCollection) {
   RunningHost host(scratch_.Path());
   auto client = host.Client();
-  for (const char* name : {"a", "b"}) {
-    ASSERT_EQ(Send(*client, "POST", "/api/labels", Json{{"name", name}}.dump()).status, 200);
-  }
+  AddLabels(*client, {"a", "b"});
   for (int i = 0; i < 3; ++i) {
-    ASSERT_EQ(Send(*client, "POST", "/api/shapes?image=scene1.png",
-                   Rectangle(i == 1 ? "b" : "a", 1 + 10 * i, 1, 8 + 10 * i, 8).dump())
-                  .status,
-              200);
+    AddShape(*client, "scene1.png", Rectangle(i == 1 ? "b" : "a", 1 + 10 * i, 1, 8 + 10 * i, 8));
   }
   const Answer renamed =
       Send(*client, "PUT", "/api/labels?name=b", R"({"name":"beta","colour":"#102030"})");
@@ -136,8 +119,7 @@ TEST_F(Editing, RenamingAndRemovingLabelsGoThroughTheLabelCollection) {
 TEST_F(Editing, TwoClientsEditingAtOnceLoseNothing) {
   RunningHost host(scratch_.Path());
   auto setup = host.Client();
-  ASSERT_EQ(Send(*setup, "POST", "/api/labels", R"({"name":"a"})").status, 200);
-  ASSERT_EQ(Send(*setup, "POST", "/api/labels", R"({"name":"b"})").status, 200);
+  AddLabels(*setup, {"a", "b"});
   constexpr int kEach = 25;
   std::vector<long long> ids[2];
   std::vector<std::thread> clients;
@@ -186,14 +168,10 @@ TEST_F(Editing, ARestartBringsBackShapesLabelsAndTheTrainedModel) {
   {
     RunningHost host(scratch_.Path());
     auto client = host.Client();
-    ASSERT_EQ(Send(*client, "POST", "/api/labels", R"({"name":"stripes"})").status, 200);
-    ASSERT_EQ(Send(*client, "POST", "/api/labels", R"({"name":"background"})").status, 200);
-    ASSERT_EQ(Send(*client, "POST", "/api/shapes?image=scene1.png", polygon.dump()).status, 200);
-    ASSERT_EQ(Send(*client, "POST", "/api/shapes?image=scene1.png", scribble.dump()).status, 200);
-    ASSERT_EQ(Send(*client, "POST", "/api/shapes?image=scene2.png",
-                   Rectangle("stripes", 200, 90, 230, 120).dump())
-                  .status,
-              200);
+    AddLabels(*client, {"stripes", "background"});
+    AddShape(*client, "scene1.png", polygon);
+    AddShape(*client, "scene1.png", scribble);
+    AddShape(*client, "scene2.png", Rectangle("stripes", 200, 90, 230, 120));
     const Answer saved = Send(*client, "POST", "/api/save");
     ASSERT_EQ(saved.status, 200);
     EXPECT_TRUE(saved.body["caughtUp"]);

@@ -1,8 +1,10 @@
 // Requests a hostile page or user could send: names that try to leave the folder, bodies that are
 // not JSON or too large, other sites' Origin and Host headers. Each gets a JSON error with the
-// right status, and the server keeps answering afterwards.
+// right status, and the server keeps answering afterwards. Then the starts that are refused.
+#include <signal.h>
 #include <unistd.h>
 
+#include "tests/support/MessageOf.h"
 #include "tests/tools/serve/ServeTestHost.h"
 
 namespace ServeTest {
@@ -203,13 +205,9 @@ TEST(BrowserHostStart, RefusesAFolderThatIsMissingAndAModelThatIsDamaged) {
   std::ostringstream log;
   EXPECT_THROW(Smartseg::Serve::BrowserHost(scratch.Path() / "none", {}, log), std::exception);
   std::ofstream(scratch.Path() / "smartseg.model") << "not a model";
-  try {
-    Smartseg::Serve::BrowserHost host(scratch.Path(), {}, log);
-    FAIL() << "a damaged model was accepted";
-  } catch (const std::exception& error) {
-    EXPECT_NE(std::string(error.what()).find("not a smartseg model"), std::string::npos)
-        << error.what();
-  }
+  const std::string damaged = Tamrix::Testing::MessageOf(
+      [&] { Smartseg::Serve::BrowserHost host(scratch.Path(), {}, log); });
+  EXPECT_NE(damaged.find("not a smartseg model"), std::string::npos) << damaged;
   // The damaged file is left as it was.
   EXPECT_EQ(ReadText(scratch.Path() / "smartseg.model"), "not a model");
 }
@@ -219,18 +217,59 @@ TEST(BrowserHostStart, RefusesAFolderAnotherHostServes) {
   WriteScenes(scratch.Path(), 1);
   RunningHost first(scratch.Path());
   std::ostringstream log;
-  try {
-    Smartseg::Serve::BrowserHost second(scratch.Path(), {}, log);
-    FAIL() << "two hosts serve one folder";
-  } catch (const std::exception& error) {
-    EXPECT_NE(
-        std::string(error.what()).find("another smartseg run (a browser host, or a training)"),
-        std::string::npos)
-        << error.what();
-  }
+  const std::string second = Tamrix::Testing::MessageOf(
+      [&] { Smartseg::Serve::BrowserHost host(scratch.Path(), {}, log); });
+  EXPECT_NE(second.find("another smartseg run (a browser host, or a training)"), std::string::npos)
+      << second;
   // The first host goes on.
   auto client = first.Client();
   EXPECT_EQ(Send(*client, "GET", "/api/state").status, 200);
+}
+
+// `smartseg serve` as a process: refused command lines, the warning for an address other
+// machines reach, and the end on SIGTERM.
+struct RefusedCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  int exitCode;
+  const char* message;
+};
+
+TEST(ServeProcess, RefusedCommandLinesSayWhy) {
+  Scratch scratch;
+  const std::string folder = scratch.Path().string();
+  const RefusedCase cases[] = {
+      {"port out of range", {"--port", "70000", folder}, 2, "--port: expected a port from 0 to"},
+      {"no folder", {"--port", "0"}, 2, "FOLDER is required"},
+      {"missing folder", {"--port", "0", folder + "/none"}, 1, "no such folder"},
+  };
+  for (const RefusedCase& entry : cases) {
+    SCOPED_TRACE(entry.name);
+    std::vector<std::string> arguments = {"serve"};
+    arguments.insert(arguments.end(), entry.arguments.begin(), entry.arguments.end());
+    const auto run = scratch.RunWords(arguments);
+    EXPECT_EQ(run.exitCode, entry.exitCode);
+    EXPECT_NE(run.err.find(entry.message), std::string::npos) << run.err;
+  }
+}
+
+TEST(ServeProcess, WarnsAboutOtherAddressesAndEndsOnSigterm) {
+  Scratch scratch;
+  WriteScenes(scratch.Path(), 1);
+  const auto process = scratch.Start({"serve", "--host", "0.0.0.0", "--port", "0", "."});
+  const bool serving = WaitFor(
+      [&] { return ReadText(process.outPath).find("Serving ") != std::string::npos; }, 60.0);
+  kill(process.pid, SIGTERM);
+  // The program's signal cleanup ends it by the signal, after rolling back any save under way.
+  const auto run = Scratch::Wait(process, std::chrono::seconds(60));
+  ASSERT_TRUE(serving) << run.err;
+  EXPECT_EQ(run.exitCode, 128 + SIGTERM) << run.err;
+  EXPECT_NE(run.out.find("at http://0.0.0.0:"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("warning: listening on 0.0.0.0 makes the images and the model"),
+            std::string::npos)
+      << run.err;
+  // Nothing was edited, so nothing was written.
+  EXPECT_FALSE(fs::exists(scratch.Path() / "smartseg.model"));
 }
 
 }  // namespace

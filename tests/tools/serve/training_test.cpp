@@ -19,18 +19,14 @@ class Training : public ::testing::Test {
 
   // Adds the demo's labels and its annotations of scene1.
   void AnnotateScene1() {
-    for (const auto& name : Smartseg::DemoLabelNames()) {
-      ASSERT_EQ(Send(*client_, "POST", "/api/labels", Json{{"name", name}}.dump()).status, 200);
-    }
+    AddLabels(*client_, Smartseg::DemoLabelNames());
     const auto scene = Smartseg::MakeDemoScenes()[0];
     for (const auto& shape : scene.annotations) {
       Json points = Json::array();
       for (const auto& point : shape.points) points.push_back({point.X, point.Y});
       const std::string type = shape.type == "line" ? "linestrip" : shape.type;
-      const Answer answer =
-          Send(*client_, "POST", "/api/shapes?image=scene1.png",
-               Json{{"label", shape.label}, {"type", type}, {"points", points}}.dump());
-      ASSERT_EQ(answer.status, 200) << answer.raw;
+      AddShape(*client_, "scene1.png",
+               {{"label", shape.label}, {"type", type}, {"points", points}});
     }
   }
 
@@ -79,10 +75,7 @@ TEST_F(Training, ThePredictionFollowsTheEditsAndMatchesTheScene) {
 
   // An edit makes the prediction stale until the trainer has caught up with it.
   const long long before = prediction["generation"];
-  ASSERT_EQ(Send(*client_, "POST", "/api/shapes?image=scene1.png",
-                 Rectangle("grain", 220, 140, 236, 156).dump())
-                .status,
-            200);
+  AddShape(*client_, "scene1.png", Rectangle("grain", 220, 140, 236, 156));
   const Json next = CurrentPrediction("scene1.png");
   EXPECT_GT(next["generation"].get<long long>(), before);
 
@@ -127,14 +120,17 @@ TEST_F(Training, SavingWhileTrainingWritesAWholeTrainedModel) {
 TEST_F(Training, SegmentingTheFolderWritesEveryImagesResults) {
   const Answer early = Send(*client_, "POST", "/api/segment-folder");
   ASSERT_EQ(early.status, 200);
-  // Without training data the batch fails with a message, and the server goes on.
   Json status;
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        status = Send(*client_, "GET", "/api/state").body["trainer"]["batch"];
-        return !status["running"].get<bool>();
-      },
-      60.0));
+  const auto finished = [&](double seconds) {
+    return WaitFor(
+        [&] {
+          status = Send(*client_, "GET", "/api/state").body["trainer"]["batch"];
+          return !status["running"].get<bool>();
+        },
+        seconds);
+  };
+  // Without training data the batch fails with a message, and the server goes on.
+  ASSERT_TRUE(finished(60.0));
   EXPECT_NE(status["error"].get<std::string>().find("add labels and shapes first"),
             std::string::npos)
       << status.dump();
@@ -142,12 +138,7 @@ TEST_F(Training, SegmentingTheFolderWritesEveryImagesResults) {
   AnnotateScene1();
   CurrentPrediction("scene1.png");
   ASSERT_EQ(Send(*client_, "POST", "/api/segment-folder").status, 200);
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        status = Send(*client_, "GET", "/api/state").body["trainer"]["batch"];
-        return !status["running"].get<bool>();
-      },
-      120.0));
+  ASSERT_TRUE(finished(120.0));
   EXPECT_EQ(status["error"], "");
   EXPECT_EQ(status["done"], 2);
   for (const char* file : {"scene1_labels.png", "scene2_labels.png", "scene1.json"}) {

@@ -13,12 +13,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
@@ -231,10 +233,53 @@ inline std::string TwoToneAnnotation(const std::string& image, const std::string
   return json.str();
 }
 
+// The annotation of a.png with its halves labelled `dark` and `bright` (JSON string contents).
+inline std::string TwoToneLabelled(const std::string& dark, const std::string& bright) {
+  std::string json = TwoToneAnnotation("a.png");
+  // Bright first: its shape comes second, so the search for "dark" still finds the first shape.
+  for (const auto& [from, to] : {std::pair{std::string("bright"), bright}, {"dark", dark}}) {
+    const std::string key = R"("label": ")";
+    json.replace(json.find(key + from + "\"") + key.size(), from.size(), to);
+  }
+  return json;
+}
+
 // The two-tone picture as a.png with its annotation as a.json.
 inline void WriteTwoTone(const Scratch& scratch) {
   WritePng(scratch / "a.png", TwoToneImage());
   WriteText(scratch / "a.json", TwoToneAnnotation("a.png"));
+}
+
+// The two-tone files and m.model trained on them.
+inline void TrainedTwoTone(const Scratch& scratch) {
+  WriteTwoTone(scratch);
+  const RunResult train = scratch.Run("train --model m.model --quiet a.json");
+  ASSERT_EQ(train.exitCode, 0) << train.err;
+}
+
+// a.png, b.png and c.png with an annotation each (pictures that differ, so that each is a new
+// item), and a mask for a.png holding 1 on the dark half and 2 on the bright half.
+inline void ThreePictures(const Scratch& scratch) {
+  int variant = 0;
+  for (const std::string name : {"a", "b", "c"}) {
+    WritePng(scratch / (name + ".png"), TwoToneImage(variant++));
+    WriteText(scratch / (name + ".json"), TwoToneAnnotation(name + ".png"));
+  }
+  cv::Mat mask(24, 24, CV_8UC1, cv::Scalar(0));
+  mask(cv::Rect(1, 2, 8, 18)).setTo(1);
+  mask(cv::Rect(15, 3, 6, 17)).setTo(2);
+  WritePng(scratch / "mask.png", mask);
+}
+
+// Every file below the folder with its bytes, and every folder, to show that a run changed
+// nothing.
+inline std::map<std::string, std::string> Snapshot(const Scratch& scratch) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.Path())) {
+    const std::string name = entry.path().lexically_relative(scratch.Path()).string();
+    files[name] = entry.is_directory() ? "(folder)" : ReadText(entry.path());
+  }
+  return files;
 }
 
 }  // namespace SmartsegTest

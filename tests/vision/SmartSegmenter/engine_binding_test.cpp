@@ -7,6 +7,7 @@
 
 #include "interfaces/core/Exceptions.h"
 #include "support/OperatorTestPeer.h"
+#include "tests/core/TestSupport.h"
 #include "tests/support/Deadline.h"
 
 namespace Tamrix::Testing {
@@ -39,13 +40,7 @@ TEST_P(EngineBindingFailure, EveryAttemptFailsAndLeavesTheOperatorUnbound) {
       },
       [&] { op->Train(); }};
   for (const auto& attempt : attempts) {
-    try {
-      attempt();
-      ADD_FAILURE() << "no exception";
-    } catch (const VisionException& e) {
-      EXPECT_EQ(e.Code(), GetParam().code);
-      EXPECT_STREQ(e.what(), GetParam().message);
-    }
+    CoreTests::ExpectVisionError(attempt, GetParam().code, GetParam().message);
     EXPECT_FALSE(Peer::IsBound(*op));
   }
 }
@@ -66,12 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(EngineBinding, FactoryExceptionPassesUnchangedAndLeavesTheOperatorUnbound) {
   UseModule("throwing_factory");
   auto op = Peer::Create();
-  try {
-    Peer::Binding(*op);
-    FAIL() << "no exception";
-  } catch (const std::domain_error& e) {
-    EXPECT_STREQ(e.what(), "factory refused to make an access object");
-  }
+  EXPECT_EQ(MessageOf<std::domain_error>([&] { Peer::Binding(*op); }),
+            "factory refused to make an access object");
   EXPECT_FALSE(Peer::IsBound(*op));
   // The next attempt starts again from scratch: the throwing module stays loaded under the same
   // file name in its own folder, the recording module is another file, so the retry binds it.

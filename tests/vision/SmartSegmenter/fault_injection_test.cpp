@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/OperatorTestPeer.h"
+#include "tests/support/MessageOf.h"
 
 namespace Tamrix::Testing {
 namespace {
@@ -71,12 +72,7 @@ TEST_P(FaultInjection, FailureReachesTheCallerAndLeavesTheOperatorAsItWas) {
   recording.ThrowOn(operation, failingLabel, [&] { throw EngineFault("engine " + failingLabel); });
   auto changes = RecordChanges(*op);
 
-  try {
-    Run(*op);
-    FAIL() << "no exception";
-  } catch (const EngineFault& e) {
-    EXPECT_EQ(std::string(e.what()), "engine " + failingLabel);
-  }
+  EXPECT_EQ(MessageOf<EngineFault>([&] { Run(*op); }), "engine " + failingLabel);
 
   // Sequential runs and a single worker stop at the failure; with more workers the others drain
   // the list, so every segmenter is called exactly once.

@@ -7,6 +7,7 @@
 #include "interfaces/core/Cereal.h"
 #include "interfaces/core/Exceptions.h"
 #include "support/OperatorTestPeer.h"
+#include "tests/core/TestSupport.h"
 #include "tests/support/ArchiveBytes.h"
 #include "tests/support/ArchiveRoundTrip.h"
 
@@ -135,13 +136,10 @@ TEST_F(OperatorArchive, NewerStoredVersionIsRefusedBeforeAnythingIsRead) {
   std::string bytes = Save({Peer::Create()});
   recording.Reset();
   bytes[kFirstRecord.size() - 4] = 2;
-  try {
-    Load(bytes);
-    FAIL() << "no exception";
-  } catch (const Tamrix::Vision::VisionException& e) {
-    EXPECT_NE(std::string(e.what()).find("SmartSegmenterOperator::serialize()"), std::string::npos)
-        << e.what();
-  }
+  EXPECT_NE(MessageOf<Tamrix::Vision::VisionException>([&] {
+              Load(bytes);
+            }).find("SmartSegmenterOperator::serialize(): stored class version 2"),
+            std::string::npos);
   EXPECT_EQ(recording.Count("Factory"), 0) << "nothing after the version check ran";
 }
 
@@ -149,25 +147,20 @@ TEST_F(OperatorArchive, MissingHelperStopsTheLoadWhenTheEngineIsBound) {
   const std::string bytes = Save({Populated()});
   UseModule("missing");
   recording.Reset();
-  try {
-    Load(bytes);
-    FAIL() << "no exception";
-  } catch (const Tamrix::Vision::VisionException& e) {
-    EXPECT_EQ(e.Code(), Tamrix::Vision::VisionExceptionCodes::LibraryNotLoaded);
-    EXPECT_STREQ(e.what(), "Cannot load library");
-  }
+  CoreTests::ExpectVisionError([&] { Load(bytes); },
+                               Tamrix::Vision::VisionExceptionCodes::LibraryNotLoaded,
+                               "Cannot load library");
   EXPECT_EQ(recording.Count("Update"), 0) << "no segmenter was read";
 }
 
 TEST_F(OperatorArchive, TruncatedArchivesFailWithReadErrors) {
   const std::string bytes = Save({Populated()});
   for (std::size_t cut : {bytes.size() / 4, bytes.size() / 2, bytes.size() - 1}) {
-    try {
-      Load(bytes.substr(0, cut));
-      ADD_FAILURE() << "loaded from " << cut << " of " << bytes.size() << " bytes";
-    } catch (const cereal::Exception& e) {
-      EXPECT_EQ(std::string(e.what()).rfind("Failed to read ", 0), 0u) << e.what();
-    }
+    EXPECT_EQ(MessageOf<cereal::Exception>([&] {
+                Load(bytes.substr(0, cut));
+              }).rfind("Failed to read ", 0),
+              0u)
+        << cut << " of " << bytes.size() << " bytes";
   }
 }
 

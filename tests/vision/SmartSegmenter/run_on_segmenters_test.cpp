@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/Deadline.h"
+#include "tests/support/MessageOf.h"
 
 namespace {
 
@@ -110,13 +111,10 @@ TEST(RunOnSegmenters, FirstWorkersExceptionWinsAfterAllWorkersFinished) {
     secondFinished = true;
     return 1;
   };
-  try {
-    RunOnSegmenters<int>(MakeSegmenters(3), call);
-    ADD_FAILURE() << "no exception";
-  } catch (const FirstError& e) {
-    EXPECT_STREQ(e.what(), "first");
-    EXPECT_TRUE(secondFinished.load());
-  }
+  EXPECT_EQ(Tamrix::Testing::MessageOf<FirstError>(
+                [&] { RunOnSegmenters<int>(MakeSegmenters(3), call); }),
+            "first");
+  EXPECT_TRUE(secondFinished.load());
   VisionToolMultiThreading::Reset();
 }
 

@@ -10,6 +10,7 @@
 #include "interfaces/core/Exceptions.h"
 #include "interfaces/smartcore/ISmartTrainDatabaseVerifier.h"
 #include "support/OperatorTestPeer.h"
+#include "tests/support/MessageOf.h"
 #include "vision/SmartSegmenter/FormatString.h"
 
 namespace Tamrix::Testing {
@@ -35,15 +36,11 @@ class TrainingControl : public OperatorTest {
 TEST_F(TrainingControl, NegativeSampleSizeIsRefusedWithTheFormattedMessage) {
   auto op = TrainedOperator();
   auto changes = RecordChanges(*op);
-  try {
-    op->setSampleSize(-0.5);
-    FAIL() << "no exception";
-  } catch (const Tamrix::Vision::ArgumentException& e) {
-    EXPECT_EQ(std::string(e.what()),
-              FormatString(Tamrix::Vision::Strings::IDS_Tamrix_InvalidArgGE_2, {"Value", "0"}));
-    EXPECT_EQ(std::string(e.what()),
-              "Argument Value is invalid: it must be greater than or equal to 0.");
-  }
+  const std::string message =
+      MessageOf<Tamrix::Vision::ArgumentException>([&] { op->setSampleSize(-0.5); });
+  EXPECT_EQ(message,
+            FormatString(Tamrix::Vision::Strings::IDS_Tamrix_InvalidArgGE_2, {"Value", "0"}));
+  EXPECT_EQ(message, "Argument Value is invalid: it must be greater than or equal to 0.");
   EXPECT_EQ(op->SampleSize(), 5.0);
   EXPECT_TRUE(changes->empty());
   EXPECT_FALSE(op->IsDirty());

@@ -14,6 +14,7 @@
 #include "interfaces/core/Vect2.h"
 #include "tests/support/ArchiveBytes.h"
 #include "tests/support/ArchiveRoundTrip.h"
+#include "tests/support/MessageOf.h"
 #include "vision/SmartSegmenter/SmartSegmenterOperator"
 
 namespace {
@@ -93,12 +94,10 @@ TEST(CollectionArchive, StoredVersionsUpToOneLoadAndNewerOnesAreRefused) {
     EXPECT_EQ(loaded->Items(), std::vector<std::string>{"x"});
   }
   bytes[versionAt] = 2;
-  try {
-    LoadArchived<Object>(bytes);
-    FAIL() << "no exception";
-  } catch (const VisionException& e) {
-    EXPECT_NE(std::string(e.what()).find("Collection<>::serialize()"), std::string::npos);
-  }
+  EXPECT_NE(Tamrix::Testing::MessageOf<VisionException>([&] {
+              LoadArchived<Object>(bytes);
+            }).find("Collection<>::serialize()"),
+            std::string::npos);
 }
 
 TEST(CollectionArchive, ExactTypeMarkerForAnAbstractItemIsRefused) {
@@ -107,16 +106,12 @@ TEST(CollectionArchive, ExactTypeMarkerForAnAbstractItemIsRefused) {
   std::string bytes = Save(collection);
   // Turn the null item into a claim that an IGraphicParentChild itself follows.
   bytes.replace(bytes.size() - 4, 4, Bytes().U32(0x40000000).str());
-  try {
-    LoadArchived<Object>(bytes);
-    FAIL() << "no exception";
-  } catch (const cereal::Exception& e) {
-    EXPECT_NE(std::string(e.what()).find("Cannot load a polymorphic type that is not default "
-                                         "constructable and does not have a load_and_construct "
-                                         "function"),
-              std::string::npos)
-        << e.what();
-  }
+  const std::string message =
+      Tamrix::Testing::MessageOf<cereal::Exception>([&] { LoadArchived<Object>(bytes); });
+  EXPECT_NE(message.find("Cannot load a polymorphic type that is not default constructable and "
+                         "does not have a load_and_construct function"),
+            std::string::npos)
+      << message;
 }
 
 TEST(GraphicCollectionPseudoProperties, OnePerElementAfterTheParameterlessMethods) {

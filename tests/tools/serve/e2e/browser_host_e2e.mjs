@@ -170,6 +170,24 @@ async function overlayIoU(page, truthOf) {
 }
 
 const truthOf = { stripes: [2], other: [1, 3] };
+
+// Opens the served page and waits until the app has loaded its state.
+async function open(page) {
+  await page.goto(server.url, { waitUntil: 'load' });
+  await page.waitForSelector('body[data-ready="true"]', { timeout: STEP_TIMEOUT_MS });
+}
+
+// Waits for a current overlay, shows it and checks each label's IoU against the truth.
+async function checkOverlay(page, when) {
+  await waitForOverlay(page);
+  await screenshot(page, when.replaceAll(' ', '-'));
+  const iou = await overlayIoU(page, truthOf);
+  console.log(`overlay IoU ${when}: ${JSON.stringify(iou)}`);
+  check(!iou.error, iou.error);
+  for (const [name, value] of Object.entries(iou)) {
+    check(value > IOU_NEEDED, `${when}, the ${name} IoU is ${value.toFixed(3)}, not above ${IOU_NEEDED}`);
+  }
+}
 // Just inside the outline of the stripes region of the first demo scene (centred at (92, 100),
 // radius 58 x (1 + 0.12 sin(3 angle + 0.3))), and a scribble 8 pixels outside it that goes on
 // through the background and the grain region: one shape per side of the boundary that matters.
@@ -205,8 +223,7 @@ try {
   });
   page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
 
-  await page.goto(server.url, { waitUntil: 'load' });
-  await page.waitForSelector('body[data-ready="true"]', { timeout: STEP_TIMEOUT_MS });
+  await open(page);
   check(await page.evaluate(() => window.smartseg.image.name) === 'scene1.png',
         'the first image is not shown');
   await screenshot(page, 'opened');
@@ -238,14 +255,7 @@ try {
   await waitForShapes(page, 2);
   await screenshot(page, 'scribble');
 
-  await waitForOverlay(page);
-  await screenshot(page, 'overlay');
-  const iou = await overlayIoU(page, truthOf);
-  console.log(`overlay IoU: ${JSON.stringify(iou)}`);
-  check(!iou.error, iou.error);
-  for (const [name, value] of Object.entries(iou)) {
-    check(value > IOU_NEEDED, `the overlay's ${name} IoU is ${value.toFixed(3)}, not above ${IOU_NEEDED}`);
-  }
+  await checkOverlay(page, 'before the restart');
 
   await page.click('#save');
   await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('Saved'),
@@ -259,8 +269,7 @@ try {
   await stopServer(server.child);
   server = null;
   server = await startServer();
-  await page.goto(server.url, { waitUntil: 'load' });
-  await page.waitForSelector('body[data-ready="true"]', { timeout: STEP_TIMEOUT_MS });
+  await open(page);
   const restored = await page.evaluate(() => ({
     labels: window.smartseg.state.labels.map((l) => l.name),
     dirty: window.smartseg.state.dirty,
@@ -271,13 +280,7 @@ try {
   check(restored.dirty === false, 'the trained model did not come back (it needs training)');
   check(restored.shapes.length === 2 && restored.shapes[0] === 'stripes:polygon:16' &&
         restored.shapes[1].startsWith('other:linestrip:'), 'the shapes did not come back');
-  await waitForOverlay(page);
-  await screenshot(page, 'restarted');
-  const iouAfter = await overlayIoU(page, truthOf);
-  console.log(`overlay IoU after the restart: ${JSON.stringify(iouAfter)}`);
-  for (const [name, value] of Object.entries(iouAfter)) {
-    check(value > IOU_NEEDED, `after the restart the ${name} IoU is ${value.toFixed(3)}`);
-  }
+  await checkOverlay(page, 'after the restart');
   await page.close();
 } catch (error) {
   problems.push(error.stack || String(error));
