@@ -212,8 +212,8 @@ std::vector<float> GaussianWeights(double sigma) {
 
 FeatureLayout::FeatureLayout(double sampleSize, int channelCount, int bank)
     : sampleSize_(sampleSize), channelCount_(channelCount), bank_(bank) {
-  if (bank != 1 && bank != kCurrentBank) {
-    throw ArgumentException("Feature bank: expected bank 1 or " + std::to_string(kCurrentBank) +
+  if (bank < 1 || bank > kCurrentBank) {
+    throw ArgumentException("Feature bank: expected bank 1 to " + std::to_string(kCurrentBank) +
                             ", found " + std::to_string(bank));
   }
   if (!(sampleSize >= 0.0)) {
@@ -428,7 +428,8 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
     const Plane& input = inputs[static_cast<std::size_t>(channel)];
     const Plane& mid = smoothOf(channel, scale + 1);
     const Plane& halfPlane = smoothOf(channel, scale);
-    const int feature = channel * perChannel + 1 + scale * FeatureLayout::kPerScale;
+    const int feature = channel * perChannel + 1 + scale * layout.PerScale();
+    const bool orientation = layout.PerScale() > FeatureLayout::kPerScale;
 
     // Tensor products and local energy where the integration blur reads them. Every neighbour
     // lies inside the smoothed window, so the loops need no bounds and vectorise.
@@ -500,6 +501,15 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
         out[6] = tensorLarger[x];
         out[7] = tensorSmaller[x];
         out[8] = sums[4 * x + 3];
+      }
+      if (!orientation) continue;
+      out = tile.values.data() + static_cast<std::size_t>(cy) * width * count +
+            static_cast<std::size_t>(feature);
+      for (std::size_t x = 0; x < width; ++x, out += count) {
+        const float jxx = sums[4 * x], jxy = sums[4 * x + 1], jyy = sums[4 * x + 2];
+        const float weight = 1.0f / (jxx + jyy + 1.0f);
+        out[9] = (jxx - jyy) * weight;
+        out[10] = 2.0f * jxy * weight;
       }
     }
   });

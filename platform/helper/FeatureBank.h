@@ -62,8 +62,9 @@ constexpr double kMaxSampleSize = 32.0;
 // sample size below 1 gives that one scale). Sample size 0 gives no scale: the pixel's own value
 // is the only feature. Every scale s also uses the integration scale k s (see the banks below).
 //
-// Banks: bank 2 (the current one) integrates the structure tensor and local energy at 3 s, bank 1
-// (models written before it) at 2 s; everything else is the same. Below, k s is that scale.
+// Banks: bank 3 (the current one) and bank 2 integrate the structure tensor and local energy at
+// 3 s, bank 1 (models written before bank 2) at 2 s; bank 3 adds the two orientation features.
+// Below, k s is that scale and J = G_ks * (grad grad^T of G_s * I).
 //
 // Features per channel, in this order: the pixel's value; then for each scale s, ascending:
 //   0 smoothed value            G_s * I
@@ -71,8 +72,12 @@ constexpr double kMaxSampleSize = 32.0;
 //   2 Laplacian of Gaussian     Ixx + Iyy of G_s * I (second differences)
 //   3, 4 Hessian eigenvalues    larger, smaller of [[Ixx, Ixy], [Ixy, Iyy]] of G_s * I
 //   5 difference of Gaussians   G_s/2 * I - G_s * I
-//   6, 7 structure tensor       larger, smaller eigenvalue of G_ks * (grad grad^T of G_s * I)
+//   6, 7 structure tensor       larger, smaller eigenvalue of J
 //   8 local energy              G_ks * (I - G_s * I)^2
+//   9, 10 orientation (bank 3)  (Jxx - Jyy) / (Jxx + Jyy + 1), 2 Jxy / (Jxx + Jyy + 1): the
+//                               dominant direction of the texture, weighted by how strongly it
+//                               dominates; everything else is the same in every direction, so
+//                               without these stripes at 0 and at 90 degrees look alike.
 // Channels follow one another (colour images: red, green, blue). Every Gaussian is computed once
 // and its derivatives taken by small stencils; the blurs and the (channel, scale) blocks run on
 // the workers of RunTasks, and the values do not depend on how many there are. Images are mirrored
@@ -80,13 +85,15 @@ constexpr double kMaxSampleSize = 32.0;
 // the image is cut into tiles.
 class FeatureLayout {
  public:
-  static constexpr int kCurrentBank = 2;
+  static constexpr int kCurrentBank = 3;
 
   // Throws ArgumentException for a sample size that is negative or not a number, a channel count
-  // outside 1..3 or a bank other than 1 or 2.
+  // outside 1..3 or a bank outside 1..kCurrentBank.
   FeatureLayout(double sampleSize, int channelCount, int bank = kCurrentBank);
 
+  // Features per scale of banks 1 and 2; bank 3 adds kOrientationFeatures.
   static constexpr int kPerScale = 9;
+  static constexpr int kOrientationFeatures = 2;
 
   int Bank() const { return bank_; }
   // The integration scale of scale `s`.
@@ -95,7 +102,8 @@ class FeatureLayout {
   double SampleSize() const { return sampleSize_; }
   int ChannelCount() const { return channelCount_; }
   const std::vector<double>& Scales() const { return scales_; }
-  int PerChannel() const { return 1 + kPerScale * static_cast<int>(scales_.size()); }
+  int PerScale() const { return kPerScale + (bank_ >= 3 ? kOrientationFeatures : 0); }
+  int PerChannel() const { return 1 + PerScale() * static_cast<int>(scales_.size()); }
   int Count() const { return channelCount_ * PerChannel(); }
   // How far, in pixels, a feature looks from its pixel: GaussianRadius(s) + 1 +
   // GaussianRadius(IntegrationScale(s)) for the largest scale s.

@@ -225,8 +225,6 @@ void ForestModel::serialize(Archive& archive, std::uint32_t version) {
       Corrupt("expected a depth limit of 1 to 64, found " + std::to_string(depth));
     }
     const auto pixelFormat = static_cast<PixelFormat>(format);
-    const int expectedFeatures =
-        detail::FeatureLayout(sampleSize, ChannelCountOf(pixelFormat)).Count();
     archive(featureCount);
     std::vector<std::int32_t> roots, features, children;
     std::vector<float> thresholds, values;
@@ -235,10 +233,29 @@ void ForestModel::serialize(Archive& archive, std::uint32_t version) {
     A::LoadArithmeticVector(archive, thresholds);
     A::LoadArithmeticVector(archive, children);
     A::LoadArithmeticVector(archive, values);
+    std::vector<CachedItem> cache;
+    A::LoadVector(archive, cache, [&](Archive& a, CachedItem& item) {
+      a(item.fingerprint);
+      A::LoadArithmeticVector(a, item.samples.positive);
+      A::LoadArithmeticVector(a, item.samples.values);
+    });
+    // Version 1 records come from models of feature bank 1 and end here.
+    std::int32_t bank = 1;
+    if (version >= 2) {
+      archive(bank);
+      if (bank < 1 || bank > detail::FeatureLayout::kCurrentBank) {
+        Corrupt("expected feature bank 1 to " +
+                std::to_string(detail::FeatureLayout::kCurrentBank) + ", found " +
+                std::to_string(bank));
+      }
+    }
+    // The bank, last in the record, tells how many features the forest and the samples have.
+    const int expectedFeatures =
+        detail::FeatureLayout(sampleSize, ChannelCountOf(pixelFormat), bank).Count();
     if (!roots.empty() && featureCount != expectedFeatures) {
       Corrupt("expected " + std::to_string(expectedFeatures) + " features for sample size " +
-              std::to_string(sampleSize) + " and " + FormatName(pixelFormat) + " images, found " +
-              std::to_string(featureCount));
+              std::to_string(sampleSize) + ", " + FormatName(pixelFormat) + " images and bank " +
+              std::to_string(bank) + ", found " + std::to_string(featureCount));
     }
     detail::RandomForest forest;
     try {
@@ -248,13 +265,10 @@ void ForestModel::serialize(Archive& archive, std::uint32_t version) {
     } catch (const std::runtime_error& error) {
       Corrupt(error.what());
     }
-    std::vector<CachedItem> cache;
-    A::LoadVector(archive, cache, [&](Archive& a, CachedItem& item) {
-      a(item.fingerprint);
-      A::LoadArithmeticVector(a, item.samples.positive);
-      A::LoadArithmeticVector(a, item.samples.values);
+    for (std::size_t i = 0; i < cache.size(); ++i) {
+      CachedItem& item = cache[i];
       item.samples.featureCount = expectedFeatures;
-      const std::string where = "train cache item " + std::to_string(cache.size() - 1);
+      const std::string where = "train cache item " + std::to_string(i);
       for (auto p : item.samples.positive) {
         if (p > 1) Corrupt(where + ": expected sample classes 0 or 1, found " + std::to_string(p));
       }
@@ -267,16 +281,6 @@ void ForestModel::serialize(Archive& archive, std::uint32_t version) {
       }
       for (float v : item.samples.values) {
         if (!std::isfinite(v)) Corrupt(where + ": expected finite feature values");
-      }
-    });
-    // Version 1 records come from models of feature bank 1 and end here.
-    std::int32_t bank = 1;
-    if (version >= 2) {
-      archive(bank);
-      if (bank != 1 && bank != detail::FeatureLayout::kCurrentBank) {
-        Corrupt("expected feature bank 1 or " +
-                std::to_string(detail::FeatureLayout::kCurrentBank) + ", found " +
-                std::to_string(bank));
       }
     }
     seed_ = seed;

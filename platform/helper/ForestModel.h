@@ -25,7 +25,8 @@ namespace Tamrix::Vision::SmartSegmenterHelper {
 // through the module's FeatureCache and works in tiles, so memory grows with the tile size. The
 // probability map is smoothed (SmoothProbabilities, at SmoothingScale()) before it is thresholded.
 //
-// Record version 2; version 1 records lack the final feature bank and mean bank 1. After the
+// Record version 2; version 1 records lack the final feature bank and mean bank 1. The bank sets
+// the feature count of the forest and the samples. After the
 // ShareableBase part: seed (u64), sample size (double), pixel format (i32),
 // tree count and depth limit (i32, i32), then the forest: feature count (i32) and the node arrays
 // roots (i32), features (i32), thresholds (f32), children (i32), values (f32), each a count and a

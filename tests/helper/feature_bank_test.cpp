@@ -22,8 +22,12 @@ namespace {
 
 using namespace Tamrix::Vision::SmartSegmenterHelper::detail;
 
-// Index of feature `which` (0..8, see FeatureBank.h) at scale number `scale` of channel 0.
-int At(int scale, int which) { return 1 + FeatureLayout::kPerScale * scale + which; }
+// Index of feature `which` (0..10, see FeatureBank.h) at scale number `scale` of channel 0 in the
+// current bank.
+int At(int scale, int which,
+       int perScale = FeatureLayout::kPerScale + FeatureLayout::kOrientationFeatures) {
+  return 1 + perScale * scale + which;
+}
 
 // The discrete second moment sum_k w_k k^2 of the sampled Gaussian of scale `sigma`, computed
 // here from the definition rather than from the code under test.
@@ -39,20 +43,21 @@ double KernelVariance(double sigma) {
 }
 
 TEST(FeatureLayout, ScalesCountAndHaloFollowTheSampleSize) {
-  // Halo: ceil(3 s) + 1 + ceil(9 s) for the largest scale s (bank 2), ceil(3 s) + 1 + ceil(6 s)
-  // in bank 1.
+  // Halo: ceil(3 s) + 1 + ceil(9 s) for the largest scale s (banks 2 and 3), ceil(3 s) + 1 + ceil(6
+  // s) in bank 1.
   const struct {
     double sampleSize;
     int channels;
     std::vector<double> scales;
     int count, halo, bank;
-  } cases[] = {{5.0, 1, {1.25, 2.5, 5.0}, 28, 15 + 1 + 45, 2},
-               {5.0, 3, {1.25, 2.5, 5.0}, 84, 61, 2},
+  } cases[] = {{5.0, 1, {1.25, 2.5, 5.0}, 34, 15 + 1 + 45, 3},
+               {5.0, 1, {1.25, 2.5, 5.0}, 28, 15 + 1 + 45, 2},
+               {5.0, 3, {1.25, 2.5, 5.0}, 102, 61, 3},
                {5.0, 1, {1.25, 2.5, 5.0}, 28, 15 + 1 + 30, 1},
-               {0.0, 1, {}, 1, 0, 2},
-               {0.5, 1, {0.5}, 10, 2 + 1 + 5, 2},
+               {0.0, 1, {}, 1, 0, 3},
+               {0.5, 1, {0.5}, 12, 2 + 1 + 5, 3},
                {0.5, 1, {0.5}, 10, 2 + 1 + 3, 1},
-               {100.0, 1, {1, 2, 4, 8, 16, 32}, 55, 96 + 1 + 288, 2}};
+               {100.0, 1, {1, 2, 4, 8, 16, 32}, 67, 96 + 1 + 288, 3}};
   for (const auto& c : cases) {
     const FeatureLayout layout(c.sampleSize, c.channels, c.bank);
     EXPECT_EQ(layout.Bank(), c.bank);
@@ -68,7 +73,7 @@ TEST(FeatureLayout, RefusesBadSampleSizesChannelCountsAndImages) {
   EXPECT_THROW(FeatureLayout(5.0, 0), ArgumentException);
   EXPECT_THROW(FeatureLayout(5.0, 4), ArgumentException);
   EXPECT_THROW(FeatureLayout(5.0, 1, 0), ArgumentException);
-  EXPECT_THROW(FeatureLayout(5.0, 1, 3), ArgumentException);
+  EXPECT_THROW(FeatureLayout(5.0, 1, 4), ArgumentException);
   EXPECT_THROW(
       ComputeTileFeatures(*NoiseImage(8, 8, 1), TileRect{0, 0, 8, 8}, FeatureLayout(1.0, 3)),
       VisionException);
@@ -94,6 +99,28 @@ TEST(FeatureBank, ARampHasConstantGradientAndNoCurvatureOrTexture) {
   }
 }
 
+TEST(FeatureBank, OrientationFeaturesTellTheDirectionOfARamp) {
+  // A ramp of gradient (gx, gy) has the structure tensor [[gx^2, gx gy], [gx gy, gy^2]]: the
+  // orientation features are (gx^2 - gy^2) / (gx^2 + gy^2 + 1) and 2 gx gy / (gx^2 + gy^2 + 1),
+  // equal at every scale; the eigenvalues cannot tell these ramps apart.
+  const struct {
+    int gx, gy;
+    double along, diagonal;
+  } cases[] = {{3, 0, 0.9, 0}, {0, 3, -0.9, 0}, {2, 2, 0, 8.0 / 9.0}, {2, -2, 0, -8.0 / 9.0}};
+  for (const auto& c : cases) {
+    const auto image =
+        Grey8(64, 48, [&](int x, int y) { return 120 + c.gx * (x - 32) + c.gy * (y - 24); });
+    const TileFeatures tile =
+        ComputeTileFeatures(*image, TileRect{0, 0, 64, 48}, FeatureLayout(2.0, 1));
+    for (int s = 0; s < 2; ++s) {
+      const float* f = tile.Pixel(32, 24);
+      EXPECT_NEAR(f[At(s, 9)], c.along, 1e-4) << c.gx << ", " << c.gy << " scale " << s;
+      EXPECT_NEAR(f[At(s, 10)], c.diagonal, 1e-4) << c.gx << ", " << c.gy << " scale " << s;
+      EXPECT_NEAR(f[At(s, 6)], c.gx * c.gx + c.gy * c.gy, 1e-3);
+    }
+  }
+}
+
 TEST(FeatureBank, AParabolaHasTheCurvatureAndEnergyOfItsKernel) {
   // I(x, y) = (x - 40)^2 on a 16-bit image. Smoothing adds the kernel's variance v_s, the second
   // difference is 2, the structure tensor at the vertex is 4 v_ks (the gradient 2 (x - 40)
@@ -105,20 +132,21 @@ TEST(FeatureBank, AParabolaHasTheCurvatureAndEnergyOfItsKernel) {
     for (int x = 0; x < 81; ++x)
       image->MutableRow(y)[x] = static_cast<std::uint16_t>((x - 40) * (x - 40));
   }
-  for (const auto& [bank, k] : {std::pair{2, 3.0}, std::pair{1, 2.0}}) {
-    const TileFeatures tile =
-        ComputeTileFeatures(*image, TileRect{0, 0, 81, 6}, FeatureLayout(2.0, 1, bank));
+  for (const auto& [bank, k] : {std::pair{3, 3.0}, std::pair{2, 3.0}, std::pair{1, 2.0}}) {
+    const FeatureLayout layout(2.0, 1, bank);
+    const TileFeatures tile = ComputeTileFeatures(*image, TileRect{0, 0, 81, 6}, layout);
     for (int s = 0; s < 2; ++s) {
       const double scale = s + 1.0, v = KernelVariance(scale);
       const double expected[9] = {
           v, 0, 2, 2, 0, KernelVariance(0.5 * scale) - v, 4 * KernelVariance(k * scale), 0, v * v};
       const double tolerance[9] = {1e-3, 1e-3, 1e-3, 1e-3, 1e-3, 2e-3, 1e-2, 1e-3, 1e-2};
       for (int which = 0; which < 9; ++which) {
-        EXPECT_NEAR(tile.Pixel(40, 3)[At(s, which)], expected[which], tolerance[which])
+        EXPECT_NEAR(tile.Pixel(40, 3)[At(s, which, layout.PerScale())], expected[which],
+                    tolerance[which])
             << "bank " << bank << ", scale " << scale << " feature " << which;
       }
       // Two pixels right of the vertex the gradient is 2 * 2.
-      EXPECT_NEAR(tile.Pixel(42, 3)[At(s, 1)], 4.0, 1e-3);
+      EXPECT_NEAR(tile.Pixel(42, 3)[At(s, 1, layout.PerScale())], 4.0, 1e-3);
     }
   }
 }
@@ -142,16 +170,18 @@ TEST(FeatureBank, ColourChannelsFollowOneAnother) {
       image->MutableRow(2, y)[x] = 200;
     }
   }
-  // One scale, 10 features per channel.
+  // One scale, 12 features per channel.
   const TileFeatures tile =
       ComputeTileFeatures(*image, TileRect{0, 0, 40, 30}, FeatureLayout(1.0, 3));
+  ASSERT_EQ(tile.count, 36);
   const float* f = tile.Pixel(20, 15);
   EXPECT_EQ(f[0], 10.0f);
-  EXPECT_EQ(f[10], 40.0f);
-  EXPECT_EQ(f[20], 200.0f);
-  EXPECT_NEAR(f[0 + 2], 0.0, 1e-5);   // red gradient
-  EXPECT_NEAR(f[10 + 2], 2.0, 1e-4);  // green gradient
-  EXPECT_NEAR(f[20 + 1], 200.0, 1e-3);
+  EXPECT_EQ(f[12], 40.0f);
+  EXPECT_EQ(f[24], 200.0f);
+  EXPECT_NEAR(f[0 + 2], 0.0, 1e-5);          // red gradient
+  EXPECT_NEAR(f[12 + 2], 2.0, 1e-4);         // green gradient
+  EXPECT_NEAR(f[12 + 10], 4.0 / 5.0, 1e-4);  // green orientation: along x, (4 - 0) / (4 + 1)
+  EXPECT_NEAR(f[24 + 1], 200.0, 1e-3);
 }
 
 TEST(FeatureBank, TilesCoverTheImageRowByRowAndGiveExactlyTheFeaturesOfTheWhole) {

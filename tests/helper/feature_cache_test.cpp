@@ -56,8 +56,8 @@ TEST(FeatureCache, ChangedPixelsLayoutsTilesOrImagesAreComputedAnew) {
 }
 
 TEST(FeatureCache, KeepsWithinItsBudgetAndForgetsDestroyedImages) {
-  const FeatureLayout layout(1.0, 1);  // 10 features: 40 bytes a pixel
-  const std::size_t tileBytes = 32 * 32 * 40;
+  const FeatureLayout layout(1.0, 1);  // 12 features: 48 bytes a pixel
+  const std::size_t tileBytes = 32 * 32 * 48;
   FeatureCache cache(2 * tileBytes + tileBytes / 2);
   auto image = Ramp(96);
   for (int x = 0; x < 96; x += 32) cache.Get(*image, TileRect{x, 0, 32, 32}, layout);
@@ -72,7 +72,7 @@ TEST(FeatureCache, KeepsWithinItsBudgetAndForgetsDestroyedImages) {
   image.reset();
   auto other = Ramp(8);
   cache.Get(*other, TileRect{0, 0, 8, 8}, layout);
-  EXPECT_EQ(cache.CachedBytes(), 8u * 8u * 40u);
+  EXPECT_EQ(cache.CachedBytes(), 8u * 8u * 48u);
 }
 
 TEST(FeatureCache, ImagesNotOwnedBySharedPointersAreNeverCached) {

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "interfaces/core/Exceptions.h"
 #include "interfaces/core/Image16Grey.h"
 #include "interfaces/core/LineSegment.h"
+#include "platform/helper/FeatureBank.h"
 #include "platform/helper/RandomForest.h"
 #include "tests/helper/HelperTestSupport.h"
+#include "tests/support/ArchiveBytes.h"
 
 namespace HelperTests {
 namespace {
@@ -225,11 +228,12 @@ TEST_F(ForestModel, CorruptArchivesFailWithAClearMessage) {
       {kTrees, Int32(0), "expected 1 to 1024 trees, found 0"},
       {kDepth, Int32(99), "expected a depth limit of 1 to 64, found 99"},
       {kFeatureCount, Int32(5),
-       "expected 28 features for sample size 5.000000 and Grey8 images, found 5"},
+       "expected 34 features for sample size 5.000000, Grey8 images and bank 3, found 5"},
       {kFormat, Int32(2),
-       "expected 84 features for sample size 5.000000 and PlanarColor24 images, found 28"},
+       "expected 102 features for sample size 5.000000, PlanarColor24 images and bank 3, found "
+       "34"},
       {kFirstFeature, Int32(9999),
-       "ForestModel: Random forest: node 0 of tree 0: expected a feature -1 (leaf) to 27, found "
+       "ForestModel: Random forest: node 0 of tree 0: expected a feature -1 (leaf) to 33, found "
        "9999"},
       {kRootCount, std::string("\xFF\xFF\xFF\xFF\xFF\xFF\x0F\0", 8), ""},
       {kFirstFeature + 100, "", ""},
@@ -247,31 +251,70 @@ TEST_F(ForestModel, CorruptArchivesFailWithAClearMessage) {
   }
 }
 
-TEST_F(ForestModel, FirstVersionRecordsLoadWithTheirBankAndNewerVersionsAreRefused) {
+std::uint32_t FloatBits(float value) {
+  std::uint32_t bits = 0;
+  std::memcpy(&bits, &value, 4);
+  return bits;
+}
+
+// The record of a model of sample size 5 on Grey8 images whose one tree splits on feature 27 at
+// `threshold` (a leaf of probability 0 below, 1 above), with an empty train cache: as models of
+// bank 1 (version 1, no bank at the end) and bank 2 wrote it, and as bank 3 would with 34 features.
+std::string OldRecord(const std::string& saved, std::uint32_t version, int bank, float threshold) {
+  std::string record = saved.substr(0, kFeatureCount);
+  record.replace(kVersionAt, 4, Int32(static_cast<std::int32_t>(version)));
+  Tamrix::Testing::Bytes forest;
+  forest.U32(bank == 3 ? 34 : 28);
+  forest.U64(1).U32(0);                     // roots
+  forest.U64(3).U32(27).U32(~0u).U32(~0u);  // features; leaves are -1
+  forest.U64(3).U32(FloatBits(threshold)).U32(0).U32(0);
+  forest.U64(3).U32(1).U32(0).U32(0);  // children
+  forest.U64(3).U32(0).U32(0).U32(FloatBits(1.0f));
+  forest.U64(0);  // train cache
+  if (version >= 2) forest.U32(static_cast<std::uint32_t>(bank));
+  return record + forest.str();
+}
+
+TEST_F(ForestModel, OlderBanksAndFirstVersionRecordsLoadAndNewerVersionsAreRefused) {
   auto disc = Make(discLabel);
   const std::string saved = ModelBytes(*disc);
   ASSERT_EQ(saved.substr(kVersionAt, 4), Int32(2));
-  ASSERT_EQ(saved.substr(saved.size() - 4), Int32(2)) << "the record ends with its bank";
-  EXPECT_NE(disc->Model()->Describe().find(", bank 2, "), std::string::npos);
+  ASSERT_EQ(saved.substr(saved.size() - 4), Int32(3)) << "the record ends with its bank";
+  EXPECT_NE(disc->Model()->Describe().find(", bank 3, 34 features"), std::string::npos);
 
-  // A record as models wrote it before the bank existed: version 1, no bank at the end.
-  std::string first = saved.substr(0, saved.size() - 4);
-  first.replace(kVersionAt, 4, Int32(1));
-  const auto old = std::dynamic_pointer_cast<ISegmenterModel>(LoadBytes(first));
-  ASSERT_NE(old, nullptr);
-  EXPECT_NE(old->Describe().find(", bank 1, "), std::string::npos) << old->Describe();
-  // It segments with bank 1's features, which differ from bank 2's.
+  // Feature 27 is the local energy at scale 5 in banks 1 and 2 (bank 1 integrates it at 10, bank
+  // 2 at 15), a Hessian eigenvalue at scale 5 in bank 3: one forest, three segmentations.
   const auto test = TexturedScene(kSize, kSize, kTestDisc, 7);
-  const auto oldResult = old->Execute(*test, nullptr, discLabel);
-  const auto newResult = disc->Model()->Execute(*test, nullptr, discLabel);
-  EXPECT_NE(oldResult->Probabilities(), newResult->Probabilities());
-  EXPECT_GT(oldResult->Area(), 0);
-  // Saved again, it stays a bank 1 model; the same forest marked bank 1 segments the same.
-  const std::string again = SaveBytes(old);
-  EXPECT_EQ(again.substr(again.size() - 4), Int32(1));
-  const auto reloaded = std::dynamic_pointer_cast<ISegmenterModel>(LoadBytes(again));
-  EXPECT_EQ(reloaded->Execute(*test, nullptr, discLabel)->Probabilities(),
-            oldResult->Probabilities());
+  // The split at the median of bank 2's feature, so that bank 2 sends half the pixels each way.
+  const auto features = Tamrix::Vision::SmartSegmenterHelper::detail::ComputeTileFeatures(
+      *test, Tamrix::Vision::SmartSegmenterHelper::detail::TileRect{0, 0, kSize, kSize},
+      Tamrix::Vision::SmartSegmenterHelper::detail::FeatureLayout(kSampleSize, 1, 2));
+  std::vector<float> column;
+  for (int i = 0; i < kSize * kSize; ++i) column.push_back(features.values[i * 28 + 27]);
+  std::nth_element(column.begin(), column.begin() + column.size() / 2, column.end());
+  const float threshold = column[column.size() / 2];
+  std::vector<std::vector<std::uint8_t>> masks;
+  for (const auto& [version, bank] : {std::pair{1u, 1}, std::pair{2u, 2}, std::pair{2u, 3}}) {
+    const std::string bytes = OldRecord(saved, version, bank, threshold);
+    const auto model = std::dynamic_pointer_cast<ISegmenterModel>(LoadBytes(bytes));
+    ASSERT_NE(model, nullptr) << "bank " << bank;
+    const std::string described =
+        ", bank " + std::to_string(bank) + ", " + (bank == 3 ? "34" : "28") + " features, 1 trees";
+    EXPECT_NE(model->Describe().find(described), std::string::npos) << model->Describe();
+    masks.push_back(model->Execute(*test, nullptr, discLabel)->Mask().Data());
+    // Saved again, it keeps its bank; version 1 records are written as version 2 of bank 1.
+    const std::string again = SaveBytes(model);
+    EXPECT_EQ(again, OldRecord(saved, 2, bank, threshold)) << "bank " << bank;
+  }
+  // Banks 1 and 2 read the same kind of feature, of other integration scales: each splits the
+  // scene somewhere else.
+  for (std::size_t bank = 0; bank < 2; ++bank) {
+    const auto set = std::count(masks[bank].begin(), masks[bank].end(), 1);
+    EXPECT_GT(set, 0) << "bank " << bank + 1;
+    EXPECT_LT(set, kSize * kSize) << "bank " << bank + 1;
+  }
+  EXPECT_NE(masks[0], masks[1]);
+  EXPECT_NE(masks[1], masks[2]);
 
   // Newer records and unknown banks fail, naming what they found.
   std::string newer = saved;
@@ -282,8 +325,15 @@ TEST_F(ForestModel, FirstVersionRecordsLoadWithTheirBankAndNewerVersionsAreRefus
   std::string unknownBank = saved;
   unknownBank.replace(saved.size() - 4, 4, Int32(7));
   EXPECT_NE(
-      MessageOf([&] { LoadBytes(unknownBank); }).find("expected feature bank 1 or 2, found 7"),
+      MessageOf([&] { LoadBytes(unknownBank); }).find("expected feature bank 1 to 3, found 7"),
       std::string::npos);
+  // A bank 2 record with the feature count of bank 3 is corrupt.
+  std::string mixed = OldRecord(saved, 2, 2, 20.0f);
+  mixed.replace(kFeatureCount, 4, Int32(34));
+  EXPECT_NE(MessageOf([&] { LoadBytes(mixed); })
+                .find("expected 28 features for sample size 5.000000, Grey8 images and bank 2, "
+                      "found 34"),
+            std::string::npos);
 }
 
 }  // namespace
