@@ -8,6 +8,7 @@
 
 #include "interfaces/core/PixelMask.h"
 #include "interfaces/core/ShareableBase.h"
+#include "interfaces/engine/LevelBlocks.h"
 #include "interfaces/smartcore/ISmartSegmenterResult.h"
 
 namespace Tamrix::Vision::SmartSegmenter {
@@ -16,12 +17,12 @@ namespace Tamrix::Vision::SmartSegmenter {
 // probability of every pixel. Area() and Bounds() are derived from the mask; Bounds() covers the
 // whole of each pixel, so a single pixel (x, y) gives [x - 0.5, x + 0.5] x [y - 0.5, y + 0.5].
 //
-// A result is kept either as given (mask and float probabilities) or compactly as levels: one byte
-// per pixel, level k standing for probability k / 255, the mask being the pixels whose level
-// reaches kMaskLevel (a probability of at least 0.5). A large image with many labels then holds one
-// byte per pixel and label instead of five. MaskAt() and ProbabilityAt() read levels directly;
-// Mask() and Probabilities() unpack them, each once, on their first call, for hosts that want them
-// whole.
+// A result is kept either as given (mask and float probabilities) or compactly as levels: level k
+// stands for probability k / 255, the mask being the pixels whose level reaches kMaskLevel (a
+// probability of at least 0.5), and the levels are packed in LevelBlocks. A large image with many
+// labels then holds at most a byte per pixel and label, often far less, instead of five. MaskAt()
+// and ProbabilityAt() read levels directly; Mask() and Probabilities() unpack them, each once, on
+// their first call, for hosts that want them whole.
 class SmartSegmenterResult : public ShareableBase, public virtual SmartCore::ISmartSegmenterResult {
  public:
   // The largest probability level: level k stands for probability k / kMaxLevel.
@@ -49,8 +50,10 @@ class SmartSegmenterResult : public ShareableBase, public virtual SmartCore::ISm
   bool MaskAt(std::size_t index) const override;
   const std::vector<float>& Probabilities() const override;
   float ProbabilityAt(std::size_t index) const override;
-  // The probability levels of a compact result; empty otherwise.
-  const std::vector<std::uint8_t>& Levels() const { return levels_; }
+  // Whether the result keeps levels (see above).
+  bool Compact() const { return compact_; }
+  // Bytes held by the levels of a compact result, for diagnostics and tests.
+  std::size_t LevelBytes() const { return levels_.Bytes(); }
   long long Area() const override { return area_; }
   BoundingBox Bounds() const override { return bounds_; }
 
@@ -71,7 +74,8 @@ class SmartSegmenterResult : public ShareableBase, public virtual SmartCore::ISm
   // floats unpacked from them.
   mutable PixelMask mask_;
   mutable std::vector<float> probabilities_;
-  std::vector<std::uint8_t> levels_;
+  bool compact_ = false;
+  LevelBlocks levels_;
   mutable std::once_flag maskUnpacked_, probabilitiesUnpacked_;
   long long area_ = 0;
   BoundingBox bounds_;

@@ -51,16 +51,18 @@ SmartSegmenterResult::SmartSegmenterResult(
       labelName_(std::move(labelName)),
       width_(width),
       height_(height),
-      levels_(std::move(levels)) {
+      compact_(true) {
   if (width < 0 || height < 0) {
     throw ArgumentException("SmartSegmenterResult: expected a size of at least 0 x 0, found " +
                             std::to_string(width) + " x " + std::to_string(height));
   }
   const auto pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-  if (levels_.size() != pixels) {
+  if (levels.size() != pixels) {
     throw ArgumentException("SmartSegmenterResult: expected one probability level per pixel (" +
-                            std::to_string(pixels) + "), found " + std::to_string(levels_.size()));
+                            std::to_string(pixels) + "), found " + std::to_string(levels.size()));
   }
+  levels_ = LevelBlocks(levels.data(), width, height);
+  std::vector<std::uint8_t>().swap(levels);
   UpdateDerived();
 }
 
@@ -68,11 +70,12 @@ SmartSegmenterResult::SmartSegmenterResult() = default;
 SmartSegmenterResult::~SmartSegmenterResult() = default;
 
 const PixelMask& SmartSegmenterResult::Mask() const {
-  if (!levels_.empty()) {
+  if (compact_) {
     std::call_once(maskUnpacked_, [this] {
       PixelMask mask(width_, height_);
       auto& bits = mask.Data();
-      for (std::size_t i = 0; i < levels_.size(); ++i) bits[i] = levels_[i] >= kMaskLevel;
+      levels_.Unpack(bits.data());
+      for (auto& bit : bits) bit = bit >= kMaskLevel ? 1 : 0;
       mask_ = std::move(mask);
     });
   }
@@ -80,16 +83,18 @@ const PixelMask& SmartSegmenterResult::Mask() const {
 }
 
 bool SmartSegmenterResult::MaskAt(std::size_t index) const {
-  if (!levels_.empty()) return levels_[index] >= kMaskLevel;
+  if (compact_) return levels_.At(index) >= kMaskLevel;
   return mask_.Data()[index] != 0;
 }
 
 const std::vector<float>& SmartSegmenterResult::Probabilities() const {
-  if (!levels_.empty()) {
+  if (compact_) {
     std::call_once(probabilitiesUnpacked_, [this] {
-      probabilities_.resize(levels_.size());
-      for (std::size_t i = 0; i < levels_.size(); ++i) {
-        probabilities_[i] = static_cast<float>(levels_[i]) / static_cast<float>(kMaxLevel);
+      std::vector<std::uint8_t> levels(static_cast<std::size_t>(width_) * height_);
+      levels_.Unpack(levels.data());
+      probabilities_.resize(levels.size());
+      for (std::size_t i = 0; i < levels.size(); ++i) {
+        probabilities_[i] = static_cast<float>(levels[i]) / static_cast<float>(kMaxLevel);
       }
     });
   }
@@ -97,26 +102,35 @@ const std::vector<float>& SmartSegmenterResult::Probabilities() const {
 }
 
 float SmartSegmenterResult::ProbabilityAt(std::size_t index) const {
-  if (!levels_.empty()) return static_cast<float>(levels_[index]) / static_cast<float>(kMaxLevel);
+  if (compact_) return static_cast<float>(levels_.At(index)) / static_cast<float>(kMaxLevel);
   if (!probabilities_.empty()) return probabilities_[index];
   return mask_.Data()[index] != 0 ? 1.0f : 0.0f;
 }
 
 void SmartSegmenterResult::UpdateDerived() {
   area_ = 0;
-  // Walks the pixels rather than the rows: a mask 0 pixels wide and a billion rows high holds no
-  // pixels and must cost nothing.
-  const std::size_t pixels = levels_.empty() ? mask_.Data().size() : levels_.size();
-  const auto width = static_cast<std::size_t>(width_);
   int minX = width_, minY = height_, maxX = -1, maxY = -1;
-  for (std::size_t i = 0; i < pixels; ++i) {
-    if (!MaskAt(i)) continue;
+  const auto add = [&](int x, int y) {
     ++area_;
-    const int x = static_cast<int>(i % width), y = static_cast<int>(i / width);
     minX = std::min(minX, x);
     maxX = std::max(maxX, x);
     minY = std::min(minY, y);
     maxY = std::max(maxY, y);
+  };
+  if (compact_) {
+    // A plane 0 pixels wide and a billion rows high holds no pixels and must cost nothing.
+    for (int y = 0; y < (width_ > 0 ? height_ : 0); ++y) {
+      for (int x = 0; x < width_; ++x) {
+        if (levels_.At(x, y) >= kMaskLevel) add(x, y);
+      }
+    }
+  } else {
+    // Walks the pixels rather than the rows, for the same reason.
+    const auto& bits = mask_.Data();
+    const auto width = static_cast<std::size_t>(width_);
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+      if (bits[i]) add(static_cast<int>(i % width), static_cast<int>(i / width));
+    }
   }
   bounds_ =
       area_ == 0 ? BoundingBox{} : BoundingBox{minX - 0.5, minY - 0.5, maxX + 0.5, maxY + 0.5};

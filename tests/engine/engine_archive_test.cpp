@@ -120,6 +120,32 @@ TEST(SmartSegmenterResult, CompactLevelsReadAsProbabilitiesAndMaskAndArchiveAsFl
   }
 }
 
+TEST(LevelBlocks, PacksUniformBlocksToOneLevelAndReadsEveryPixelBack) {
+  // 37 x 21: blocks of 16 x 16 with partial ones at the right and bottom edges. Zero except a
+  // disc of 255 and one pixel of level 7 in the top-left block.
+  const int width = 37, height = 21;
+  std::vector<std::uint8_t> levels(static_cast<std::size_t>(width) * height, 0);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      if ((x - 26) * (x - 26) + (y - 10) * (y - 10) < 30) levels[y * width + x] = 255;
+    }
+  }
+  levels[3 * width + 5] = 7;
+  const LevelBlocks packed(levels.data(), width, height);
+  std::vector<std::uint8_t> unpacked(levels.size(), 99);
+  packed.Unpack(unpacked.data());
+  EXPECT_EQ(unpacked, levels);
+  for (std::size_t i = 0; i < levels.size(); ++i) ASSERT_EQ(packed.At(i), levels[i]) << i;
+  // Six blocks, of which the disc (x 21..31, y 5..15) and the lone pixel touch two, kept whole;
+  // the other four are uniform.
+  EXPECT_EQ(packed.Bytes(), 6 * sizeof(std::uint32_t) + 2 * 256u);
+
+  // An all-zero plane keeps one entry per block and nothing else; a plane without pixels nothing.
+  const std::vector<std::uint8_t> zeros(512 * 512, 0);
+  EXPECT_EQ(LevelBlocks(zeros.data(), 512, 512).Bytes(), 32 * 32 * sizeof(std::uint32_t));
+  EXPECT_EQ(LevelBlocks(nullptr, 0, 2147483647).Bytes(), 0u);
+}
+
 TEST(SmartSegmenterResult, CompactLevelsUnpackOnceForConcurrentReaders) {
   const auto compact = std::make_shared<SmartSegmenterResult>(
       kToken, "c", 256, 64, std::vector<std::uint8_t>(256 * 64, 128));

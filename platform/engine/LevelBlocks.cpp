@@ -1,0 +1,54 @@
+#include "interfaces/engine/LevelBlocks.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace Tamrix::Vision::SmartSegmenter {
+
+LevelBlocks::LevelBlocks(const std::uint8_t* levels, int width, int height)
+    : width_(width), height_(height), blocksWide_((width + kSide - 1) / kSide) {
+  // A plane without pixels has no blocks, however many rows it has.
+  const int blocksHigh = width > 0 ? (height + kSide - 1) / kSide : 0;
+  blocks_.resize(static_cast<std::size_t>(blocksWide_) * static_cast<std::size_t>(blocksHigh));
+  const auto rowBytes = static_cast<std::size_t>(width);
+  for (int by = 0; by < blocksHigh; ++by) {
+    const int y0 = by * kSide;
+    const int rows = std::min(kSide, height - y0);
+    for (int bx = 0; bx < blocksWide_; ++bx) {
+      const int x0 = bx * kSide;
+      const int columns = std::min(kSide, width - x0);
+      const std::uint8_t* corner = levels + static_cast<std::size_t>(y0) * rowBytes + x0;
+      const std::uint8_t first = corner[0];
+      bool uniform = true;
+      for (int y = 0; y < rows && uniform; ++y) {
+        const std::uint8_t* row = corner + static_cast<std::size_t>(y) * rowBytes;
+        uniform = std::all_of(row, row + columns, [first](std::uint8_t v) { return v == first; });
+      }
+      std::uint32_t& entry = blocks_[static_cast<std::size_t>(by) * blocksWide_ + bx];
+      if (uniform) {
+        entry = kUniform | first;
+        continue;
+      }
+      const std::size_t run = data_.size() / (kSide * kSide);
+      entry = static_cast<std::uint32_t>(run);
+      // Edge blocks are kept whole too, their outside zero, so that every run has one shape.
+      data_.resize(data_.size() + kSide * kSide, 0);
+      std::uint8_t* target = data_.data() + run * kSide * kSide;
+      for (int y = 0; y < rows; ++y) {
+        std::memcpy(target + static_cast<std::size_t>(y) * kSide,
+                    corner + static_cast<std::size_t>(y) * rowBytes,
+                    static_cast<std::size_t>(columns));
+      }
+    }
+  }
+  data_.shrink_to_fit();
+}
+
+void LevelBlocks::Unpack(std::uint8_t* out) const {
+  for (int y = 0; y < height_; ++y) {
+    std::uint8_t* row = out + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+    for (int x = 0; x < width_; ++x) row[x] = At(x, y);
+  }
+}
+
+}  // namespace Tamrix::Vision::SmartSegmenter
