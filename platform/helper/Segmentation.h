@@ -25,8 +25,9 @@ constexpr int kTileSize = 512;
 // Width in pixels of the stroke that stands for a curve (a shape that is not an area), like a
 // brush scribble.
 constexpr double kCurveStrokeWidth = 3.0;
-// Most samples drawn per class (label / other labels) from one training item.
-constexpr std::size_t kMaxSamplesPerClass = 4096;
+// Most samples drawn per class (label / other labels) from one training item: a few thousand teach
+// forests of 8 trees of depth 6 all they can take, and every sample is kept in the model file.
+constexpr std::size_t kMaxSamplesPerClass = 2048;
 
 // The pixels of one item that teach a label: those of its shapes (positive) and those of the
 // shapes of other labels (negative). A pixel under shapes of both counts for both.
