@@ -53,15 +53,16 @@ cv::Mat ProbabilityImage(const Tamrix::Vision::SmartCore::ISmartSegmenterResult&
 
 cv::Mat Overlay(const cv::Mat& pixels, const cv::Mat& values) {
   cv::Mat overlay = ToDisplayColour(pixels);
-  cv::Mat wide;
-  values.convertTo(wide, CV_32S);
   constexpr int kPaletteSize = sizeof(kPalette) / sizeof(kPalette[0]);
+  // Label values are read where they are (8 or 16 bits): a widened copy of a large label image
+  // would be the largest buffer of the run.
+  const bool wide = values.depth() == CV_16U;
   for (int y = 0; y < overlay.rows; ++y) {
     auto* row = overlay.ptr<cv::Vec3b>(y);
-    const auto* value = wide.ptr<std::int32_t>(y);
     for (int x = 0; x < overlay.cols; ++x) {
-      if (value[x] == 0) continue;
-      const cv::Vec3b& colour = kPalette[(value[x] - 1) % kPaletteSize];
+      const int value = wide ? values.at<std::uint16_t>(y, x) : values.at<std::uint8_t>(y, x);
+      if (value == 0) continue;
+      const cv::Vec3b& colour = kPalette[(value - 1) % kPaletteSize];
       for (int c = 0; c < 3; ++c)
         row[x][c] = static_cast<std::uint8_t>((row[x][c] + colour[c] + 1) / 2);
     }
