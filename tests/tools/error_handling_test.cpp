@@ -50,13 +50,12 @@ Setup Model(const std::function<std::string(std::string)>& change) {
   };
 }
 
-// Trained on the two-tone files, plus b.png written by `bytes` and the output folder o, which
-// segment makes before it reads an image.
+// Trained on the two-tone files, plus b.png written by `bytes`. Segment makes its output folder o
+// before it reads an image, and removes it again when the image is refused.
 Setup TrainedAndB(const std::function<std::string()>& bytes) {
   return [bytes](const Scratch& scratch) {
     TrainedTwoTone(scratch);
     WriteText(scratch / "b.png", bytes());
-    std::filesystem::create_directory(scratch / "o");
   };
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <vector>
 
 #include "interfaces/smartcore/ISmartSegmenter.h"
 #include "interfaces/smartcore/SmartLabelCollection.h"
@@ -20,8 +21,33 @@
 namespace Smartseg {
 namespace {
 
-void PrepareFolder(const std::filesystem::path& folder, bool quiet) {
+// The folders a run created for its outputs, outermost first, removed again (as long as they are
+// empty) when the run fails, so that a refused image leaves nothing behind.
+class CreatedFolders {
+ public:
+  void Add(std::filesystem::path folder) { folders_.push_back(std::move(folder)); }
+  void Keep() { folders_.clear(); }
+  ~CreatedFolders() {
+    std::error_code ignored;
+    for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) {
+      // Removes only an empty folder; anything a user or another run put there stays.
+      if (std::filesystem::is_empty(*it, ignored)) std::filesystem::remove(*it, ignored);
+    }
+  }
+
+ private:
+  std::vector<std::filesystem::path> folders_;
+};
+
+void PrepareFolder(const std::filesystem::path& folder, bool quiet, CreatedFolders& created) {
   std::error_code error;
+  std::vector<std::filesystem::path> missing;
+  for (std::filesystem::path at = folder; !at.empty() && !std::filesystem::exists(at, error);
+       at = at.parent_path()) {
+    missing.push_back(at);
+    if (at == at.parent_path()) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) created.Add(*it);
   std::filesystem::create_directories(folder, error);
   if (error) throw WorkError(folder, "cannot create the output folder: " + error.message());
   if (!std::filesystem::is_directory(folder, error)) {
@@ -126,7 +152,8 @@ int RunSegment(const SegmentOptions& options) {
     throw WorkError(options.model, "the model has not been trained");
   }
   CheckOutputPlan(options, *model);
-  PrepareFolder(options.out, options.quiet);
+  CreatedFolders created;
+  PrepareFolder(options.out, options.quiet, created);
 
   Tamrix::Vision::SmartCore::ISmartSegmenter& segmenter = *model;
   Progress progress("segmenting image", static_cast<int>(options.images.size()), options.quiet);
@@ -152,6 +179,7 @@ int RunSegment(const SegmentOptions& options) {
     files.probabilities = options.probabilities;
     files.seconds = seconds;
     WriteSegmentation(files);
+    created.Keep();
     std::printf("%s: segmented in %.2f s; wrote %s\n", PrintableText(image.string()).c_str(),
                 seconds, PrintableText((options.out / (files.stem + ".json")).string()).c_str());
   }
