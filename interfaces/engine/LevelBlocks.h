@@ -36,6 +36,8 @@ class LevelBlocks {
   }
   // Writes the width x height levels, row-major, to `out`.
   void Unpack(std::uint8_t* out) const;
+  // Writes row `y`, width levels, to `out`.
+  void UnpackRow(int y, std::uint8_t* out) const;
   // Bytes held, for diagnostics and tests.
   std::size_t Bytes() const { return blocks_.size() * sizeof(std::uint32_t) + data_.size(); }
 

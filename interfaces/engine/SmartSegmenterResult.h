@@ -48,8 +48,10 @@ class SmartSegmenterResult : public ShareableBase, public virtual SmartCore::ISm
   // Thread-safe, as Probabilities(); the first call on a compact result unpacks its levels.
   const PixelMask& Mask() const override;
   bool MaskAt(std::size_t index) const override;
+  void MaskRow(int y, std::uint8_t* out) const override;
   const std::vector<float>& Probabilities() const override;
   float ProbabilityAt(std::size_t index) const override;
+  void ProbabilityRow(int y, float* out) const override;
   // Whether the result keeps levels (see above).
   bool Compact() const { return compact_; }
   // Bytes held by the levels of a compact result, for diagnostics and tests.

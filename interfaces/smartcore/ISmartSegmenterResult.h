@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,11 @@ class ISmartSegmenterResult : public virtual Tamrix::Vorn::IObject {
   virtual const Tamrix::Vision::PixelMask& Mask() const = 0;
   // Whether pixel `index` (row-major) belongs to the label.
   virtual bool MaskAt(std::size_t index) const { return Mask().Data()[index] != 0; }
+  // Row `y` of the mask, Width() values of 0 or 1, into `out`; for hosts that write images.
+  virtual void MaskRow(int y, std::uint8_t* out) const {
+    const std::size_t first = static_cast<std::size_t>(y) * static_cast<std::size_t>(Width());
+    for (int x = 0; x < Width(); ++x) out[x] = MaskAt(first + static_cast<std::size_t>(x)) ? 1 : 0;
+  }
   // One probability per pixel, row-major; empty when the segmenter gives none. A result that keeps
   // its probabilities compactly unpacks them on the first call, so hosts that only need single
   // values (ProbabilityAt) or the mask should not call it.
@@ -32,6 +38,11 @@ class ISmartSegmenterResult : public virtual Tamrix::Vorn::IObject {
     const std::vector<float>& probabilities = Probabilities();
     if (!probabilities.empty()) return probabilities[index];
     return MaskAt(index) ? 1.0f : 0.0f;
+  }
+  // Row `y` of the probabilities (ProbabilityAt of each pixel), Width() values, into `out`.
+  virtual void ProbabilityRow(int y, float* out) const {
+    const std::size_t first = static_cast<std::size_t>(y) * static_cast<std::size_t>(Width());
+    for (int x = 0; x < Width(); ++x) out[x] = ProbabilityAt(first + static_cast<std::size_t>(x));
   }
   // The number of pixels set in Mask().
   virtual long long Area() const = 0;

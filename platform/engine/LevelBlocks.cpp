@@ -46,8 +46,23 @@ LevelBlocks::LevelBlocks(const std::uint8_t* levels, int width, int height)
 
 void LevelBlocks::Unpack(std::uint8_t* out) const {
   for (int y = 0; y < height_; ++y) {
-    std::uint8_t* row = out + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
-    for (int x = 0; x < width_; ++x) row[x] = At(x, y);
+    UnpackRow(y, out + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_));
+  }
+}
+
+void LevelBlocks::UnpackRow(int y, std::uint8_t* out) const {
+  const std::uint32_t* row = blocks_.data() + static_cast<std::size_t>(y / kSide) * blocksWide_;
+  const std::size_t offset = static_cast<std::size_t>(y % kSide) * kSide;
+  for (int bx = 0; bx < blocksWide_; ++bx) {
+    const int x0 = bx * kSide;
+    const auto columns = static_cast<std::size_t>(std::min(kSide, width_ - x0));
+    const std::uint32_t block = row[bx];
+    if ((block & kUniform) != 0) {
+      std::memset(out + x0, static_cast<std::uint8_t>(block), columns);
+    } else {
+      std::memcpy(out + x0, data_.data() + static_cast<std::size_t>(block) * kSide * kSide + offset,
+                  columns);
+    }
   }
 }
 

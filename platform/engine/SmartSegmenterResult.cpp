@@ -87,6 +87,27 @@ bool SmartSegmenterResult::MaskAt(std::size_t index) const {
   return mask_.Data()[index] != 0;
 }
 
+void SmartSegmenterResult::MaskRow(int y, std::uint8_t* out) const {
+  if (!compact_) {
+    ISmartSegmenterResult::MaskRow(y, out);
+    return;
+  }
+  levels_.UnpackRow(y, out);
+  for (int x = 0; x < width_; ++x) out[x] = out[x] >= kMaskLevel ? 1 : 0;
+}
+
+void SmartSegmenterResult::ProbabilityRow(int y, float* out) const {
+  if (!compact_) {
+    ISmartSegmenterResult::ProbabilityRow(y, out);
+    return;
+  }
+  std::vector<std::uint8_t> levels(static_cast<std::size_t>(width_));
+  levels_.UnpackRow(y, levels.data());
+  for (int x = 0; x < width_; ++x) {
+    out[x] = static_cast<float>(levels[x]) / static_cast<float>(kMaxLevel);
+  }
+}
+
 const std::vector<float>& SmartSegmenterResult::Probabilities() const {
   if (compact_) {
     std::call_once(probabilitiesUnpacked_, [this] {

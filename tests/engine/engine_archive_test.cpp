@@ -101,6 +101,20 @@ TEST(SmartSegmenterResult, CompactLevelsReadAsProbabilitiesAndMaskAndArchiveAsFl
   EXPECT_EQ(compact->Probabilities(), unpacked);
   EXPECT_EQ(compact->Mask().Data(), std::vector<std::uint8_t>({0, 0, 1, 0, 1, 0}));
   EXPECT_EQ(std::make_pair(compact->Width(), compact->Height()), std::make_pair(3, 2));
+  // Rows read the same values, from compact and float results alike.
+  const auto asFloats = MakeResult("c", 3, 2, {0, 0, 1, 0, 1, 0}, unpacked);
+  for (const auto& result : {compact, asFloats}) {
+    for (int y = 0; y < 2; ++y) {
+      std::vector<std::uint8_t> maskRow(3, 9);
+      std::vector<float> probabilityRow(3, -1.0f);
+      result->MaskRow(y, maskRow.data());
+      result->ProbabilityRow(y, probabilityRow.data());
+      for (int x = 0; x < 3; ++x) {
+        EXPECT_EQ(maskRow[x], inMask[y * 3 + x] ? 1 : 0) << x << ", " << y;
+        EXPECT_EQ(probabilityRow[x], unpacked[y * 3 + x]) << x << ", " << y;
+      }
+    }
+  }
   // The record is the one a float result of the same values writes.
   EXPECT_EQ(Save(compact), Save(MakeResult("c", 3, 2, {0, 0, 1, 0, 1, 0}, unpacked)));
   EXPECT_EQ(Load<SmartSegmenterResult>(Save(compact))->Probabilities(), unpacked);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "interfaces/smartcore/SmartLabelCollection.h"
 #include "interfaces/smartcore/SmartSegmenterResults.h"
@@ -25,15 +26,15 @@ const cv::Vec3b kPalette[] = {{0, 0, 230},   {0, 200, 0},    {230, 80, 0},  {0, 
                               {200, 0, 200}, {230, 200, 0},  {0, 120, 255}, {128, 0, 64},
                               {64, 128, 0},  {255, 255, 255}};
 
-// Read pixel by pixel, so that a compact result is not unpacked for it.
+// Read row by row, so that a compact result is not unpacked for it.
 cv::Mat MaskImage(const Tamrix::Vision::SmartCore::ISmartSegmenterResult* result, int width,
                   int height) {
   cv::Mat image(height, width, CV_8UC1, cv::Scalar(0));
   if (result == nullptr) return image;
   for (int y = 0; y < height; ++y) {
     auto* row = image.ptr<std::uint8_t>(y);
-    const std::size_t first = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-    for (int x = 0; x < width; ++x) row[x] = result->MaskAt(first + x) ? 255 : 0;
+    result->MaskRow(y, row);
+    for (int x = 0; x < width; ++x) row[x] = row[x] != 0 ? 255 : 0;
   }
   return image;
 }
@@ -41,11 +42,12 @@ cv::Mat MaskImage(const Tamrix::Vision::SmartCore::ISmartSegmenterResult* result
 cv::Mat ProbabilityImage(const Tamrix::Vision::SmartCore::ISmartSegmenterResult& result, int width,
                          int height) {
   cv::Mat image(height, width, CV_8UC1);
+  std::vector<float> probabilities(static_cast<std::size_t>(width));
   for (int y = 0; y < height; ++y) {
     auto* row = image.ptr<std::uint8_t>(y);
+    result.ProbabilityRow(y, probabilities.data());
     for (int x = 0; x < width; ++x) {
-      const std::size_t index = static_cast<std::size_t>(y) * width + x;
-      row[x] = static_cast<std::uint8_t>(std::lround(result.ProbabilityAt(index) * 255.0f));
+      row[x] = static_cast<std::uint8_t>(std::lround(probabilities[x] * 255.0f));
     }
   }
   return image;
@@ -127,24 +129,28 @@ cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int h
   const bool wide = labels.size() > 255;
   cv::Mat values(height, width, wide ? CV_16UC1 : CV_8UC1, cv::Scalar(0));
   const std::size_t count = std::min<std::size_t>(labels.size(), 65535);
+  // Row by row: each label's probabilities of the row, then the most probable label of each pixel
+  // (the first of equals; none where every label has 0).
+  std::vector<float> best(static_cast<std::size_t>(width)), row(static_cast<std::size_t>(width));
+  std::vector<std::uint16_t> value(static_cast<std::size_t>(width));
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const std::size_t index = static_cast<std::size_t>(y) * width + x;
-      float best = 0.0f;
-      std::size_t value = 0;
-      for (std::size_t k = 0; k < count; ++k) {
-        if (!labels[k].result) continue;
-        const float probability = labels[k].result->ProbabilityAt(index);
-        if (probability > best) {
-          best = probability;
-          value = k + 1;
+    std::fill(best.begin(), best.end(), 0.0f);
+    std::fill(value.begin(), value.end(), 0);
+    for (std::size_t k = 0; k < count; ++k) {
+      if (!labels[k].result) continue;
+      labels[k].result->ProbabilityRow(y, row.data());
+      for (int x = 0; x < width; ++x) {
+        if (row[x] > best[x]) {
+          best[x] = row[x];
+          value[x] = static_cast<std::uint16_t>(k + 1);
         }
       }
-      if (wide) {
-        values.at<std::uint16_t>(y, x) = static_cast<std::uint16_t>(value);
-      } else {
-        values.at<std::uint8_t>(y, x) = static_cast<std::uint8_t>(value);
-      }
+    }
+    if (wide) {
+      std::copy(value.begin(), value.end(), values.ptr<std::uint16_t>(y));
+    } else {
+      std::transform(value.begin(), value.end(), values.ptr<std::uint8_t>(y),
+                     [](std::uint16_t v) { return static_cast<std::uint8_t>(v); });
     }
   }
   return values;

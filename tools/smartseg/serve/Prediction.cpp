@@ -1,6 +1,7 @@
 #include "tools/smartseg/serve/Prediction.h"
 
 #include <algorithm>
+#include <vector>
 
 #include <opencv2/imgproc.hpp>
 
@@ -27,12 +28,12 @@ cv::Mat FitInside(const cv::Mat& image, int maxSide, int interpolation) {
 cv::Mat ProbabilityImage(const LabelResult& label, int width, int height) {
   cv::Mat image(height, width, CV_8UC1, cv::Scalar(0));
   if (!label.result) return image;
+  std::vector<float> probabilities(static_cast<std::size_t>(width));
   for (int y = 0; y < height; ++y) {
     auto* row = image.ptr<std::uint8_t>(y);
-    const std::size_t first = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    label.result->ProbabilityRow(y, probabilities.data());
     for (int x = 0; x < width; ++x) {
-      const float probability = label.result->ProbabilityAt(first + static_cast<std::size_t>(x));
-      row[x] = static_cast<std::uint8_t>(std::clamp(probability, 0.0f, 1.0f) * 255.0f + 0.5f);
+      row[x] = static_cast<std::uint8_t>(std::clamp(probabilities[x], 0.0f, 1.0f) * 255.0f + 0.5f);
     }
   }
   return image;
