@@ -143,10 +143,10 @@ RandomForest RandomForest::Fit(const SampleMatrix& samples, const ForestParamete
         const int binCount = static_cast<int>(edges[static_cast<std::size_t>(f)].size()) + 1;
         if (binCount < 2) continue;
         // The histograms are all zero here: each scan clears the bins its samples touched.
-        const std::uint8_t* column_ = binned.data() + static_cast<std::size_t>(f) * n;
+        const std::uint8_t* binsOfFeature = binned.data() + static_cast<std::size_t>(f) * n;
         for (std::size_t k = task.begin; k < task.end; ++k) {
           const std::uint32_t i = indices[k];
-          (samples.positive[i] ? histPositive : histNegative)[column_[i]] += weightOf(i);
+          (samples.positive[i] ? histPositive : histNegative)[binsOfFeature[i]] += weightOf(i);
         }
         double leftPositive = 0.0, leftNegative = 0.0;
         for (int b = 0; b + 1 < binCount; ++b) {
@@ -166,17 +166,17 @@ RandomForest RandomForest::Fit(const SampleMatrix& samples, const ForestParamete
           }
         }
         for (std::size_t k = task.begin; k < task.end; ++k) {
-          histPositive[column_[indices[k]]] = 0.0;
-          histNegative[column_[indices[k]]] = 0.0;
+          histPositive[binsOfFeature[indices[k]]] = 0.0;
+          histNegative[binsOfFeature[indices[k]]] = 0.0;
         }
       }
       if (bestFeature < 0) continue;
 
-      const std::uint8_t* column_ = binned.data() + static_cast<std::size_t>(bestFeature) * n;
+      const std::uint8_t* binsOfFeature = binned.data() + static_cast<std::size_t>(bestFeature) * n;
       const auto middle =
           std::stable_partition(indices.begin() + static_cast<std::ptrdiff_t>(task.begin),
                                 indices.begin() + static_cast<std::ptrdiff_t>(task.end),
-                                [&](std::uint32_t i) { return column_[i] <= bestBin; });
+                                [&](std::uint32_t i) { return binsOfFeature[i] <= bestBin; });
       const auto split = static_cast<std::size_t>(middle - indices.begin());
       if (split == task.begin || split == task.end) continue;
       // The threshold goes halfway between the node's samples on either side, not onto the

@@ -1,6 +1,7 @@
 #include "tools/smartseg/serve/Prediction.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include <opencv2/imgproc.hpp>
@@ -19,8 +20,8 @@ cv::Mat FitInside(const cv::Mat& image, int maxSide, int interpolation) {
   const double scale = static_cast<double>(maxSide) / side;
   cv::Mat smaller;
   cv::resize(image, smaller,
-             cv::Size(std::max(1, static_cast<int>(image.cols * scale + 0.5)),
-                      std::max(1, static_cast<int>(image.rows * scale + 0.5))),
+             cv::Size(std::max(1, static_cast<int>(std::lround(image.cols * scale))),
+                      std::max(1, static_cast<int>(std::lround(image.rows * scale)))),
              0, 0, interpolation);
   return smaller;
 }
@@ -33,7 +34,8 @@ cv::Mat ProbabilityImage(const LabelResult& label, int width, int height) {
     auto* row = image.ptr<std::uint8_t>(y);
     label.result->ProbabilityRow(y, probabilities.data());
     for (int x = 0; x < width; ++x) {
-      row[x] = static_cast<std::uint8_t>(std::clamp(probabilities[x], 0.0f, 1.0f) * 255.0f + 0.5f);
+      row[x] =
+          static_cast<std::uint8_t>(std::lround(std::clamp(probabilities[x], 0.0f, 1.0f) * 255.0f));
     }
   }
   return image;
