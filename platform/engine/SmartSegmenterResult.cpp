@@ -19,6 +19,10 @@ long long FirstInvalidProbability(const std::vector<float>& probabilities) {
   return -1;
 }
 
+float LevelProbability(std::uint8_t level) {
+  return static_cast<float>(level) / static_cast<float>(SmartSegmenterResult::kMaxLevel);
+}
+
 }  // namespace
 
 SmartSegmenterResult::SmartSegmenterResult(
@@ -104,7 +108,7 @@ void SmartSegmenterResult::ProbabilityRow(int y, float* out) const {
   std::vector<std::uint8_t> levels(static_cast<std::size_t>(width_));
   levels_.UnpackRow(y, levels.data());
   for (int x = 0; x < width_; ++x) {
-    out[x] = static_cast<float>(levels[x]) / static_cast<float>(kMaxLevel);
+    out[x] = LevelProbability(levels[x]);
   }
 }
 
@@ -115,7 +119,7 @@ const std::vector<float>& SmartSegmenterResult::Probabilities() const {
       levels_.Unpack(levels.data());
       probabilities_.resize(levels.size());
       for (std::size_t i = 0; i < levels.size(); ++i) {
-        probabilities_[i] = static_cast<float>(levels[i]) / static_cast<float>(kMaxLevel);
+        probabilities_[i] = LevelProbability(levels[i]);
       }
     });
   }
@@ -123,7 +127,7 @@ const std::vector<float>& SmartSegmenterResult::Probabilities() const {
 }
 
 float SmartSegmenterResult::ProbabilityAt(std::size_t index) const {
-  if (compact_) return static_cast<float>(levels_.At(index)) / static_cast<float>(kMaxLevel);
+  if (compact_) return LevelProbability(levels_.At(index));
   if (!probabilities_.empty()) return probabilities_[index];
   return mask_.Data()[index] != 0 ? 1.0f : 0.0f;
 }
