@@ -47,9 +47,13 @@ class ISegmenterModel : public virtual Tamrix::Vorn::IObject {
 
   // How far, in pixels, the pixels that decide one pixel's result can lie from it: Execute on a
   // crop of an image extended by this margin on every side (or to the image's edge) gives, inside
-  // the crop, exactly the result of Execute on the whole image. 0 for a model that looks at each
-  // pixel alone or has learned nothing.
+  // the crop, exactly the result of Execute on the whole image, when the extended crop's corner
+  // lies at a multiple of ContextStep() in both directions. 0 for a model that looks at each
+  // pixel alone or has learned nothing. A multiple of ContextStep().
   virtual int ContextRadius() const { return 0; }
+  // The step of the grid, counted from the image's corner, on which the model classifies pixels
+  // and interpolates the others: 1 when every pixel is classified.
+  virtual int ContextStep() const { return 1; }
 
   // Rebuilds the state derived from the archived record after the model was loaded.
   virtual void UpdateTrainingParametersAndTrainCache() = 0;

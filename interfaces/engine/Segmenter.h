@@ -41,6 +41,8 @@ class Segmenter : public ChangedEventShareableBase {
 
   // The model's ContextRadius(); 0 without a model.
   int ContextRadius() const;
+  // The model's ContextStep(); 1 without a model.
+  int ContextStep() const;
 
   // The label the segmenter was made for; its Name() identifies the segmenter.
   std::shared_ptr<SmartCore::ISmartLabel> Label() const;

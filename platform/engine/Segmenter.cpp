@@ -52,6 +52,8 @@ std::shared_ptr<SmartSegmenterResult> Segmenter::Execute(const IImage& image,
 
 int Segmenter::ContextRadius() const { return model_ ? model_->ContextRadius() : 0; }
 
+int Segmenter::ContextStep() const { return model_ ? model_->ContextStep() : 1; }
+
 std::shared_ptr<SmartCore::ISmartLabel> Segmenter::Label() const { return label_; }
 
 std::shared_ptr<ISegmenterModel> Segmenter::Model() const { return model_; }

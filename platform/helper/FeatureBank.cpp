@@ -331,7 +331,7 @@ void GaussianBlurRows(const float* source, float* target, int width, int height,
 }
 
 TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
-                                 const FeatureLayout& layout) {
+                                 const FeatureLayout& layout, int step) {
   if (image.ChannelCount() != layout.ChannelCount()) {
     throw VisionException(VisionExceptionCodes::InvalidArgument,
                           "Feature bank: expected an image of " +
@@ -340,9 +340,13 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
   }
   TileFeatures tile;
   tile.rect = rect;
+  tile.step = std::max(1, step);
   tile.count = layout.Count();
-  const std::size_t pixels = static_cast<std::size_t>(rect.width) * rect.height;
-  tile.values.resize(pixels * static_cast<std::size_t>(tile.count));
+  const int columns = tile.Columns();
+  const auto gridRows = static_cast<std::size_t>(tile.Rows());
+  tile.values.resize(gridRows * static_cast<std::size_t>(columns) *
+                     static_cast<std::size_t>(tile.count));
+  step = tile.step;
   const int halo = layout.Halo();
   const int paddedWidth = rect.width + 2 * halo;
   const int paddedHeight = rect.height + 2 * halo;
@@ -354,13 +358,15 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
 
   // Writes plane `source` (padded, `step` floats per pixel, value `offset` of each) as feature
   // `feature` of every pixel of the tile.
-  const auto store = [&](const float* source, int rowFloats, int step, int offset, int feature) {
-    for (int y = 0; y < rect.height; ++y) {
-      const float* row =
-          source + static_cast<std::size_t>(y + halo) * rowFloats + halo * step + offset;
-      float* out = tile.values.data() + static_cast<std::size_t>(y) * rect.width * count +
-                   static_cast<std::size_t>(feature);
-      for (int x = 0; x < rect.width; ++x) out[static_cast<std::size_t>(x) * count] = row[x * step];
+  const auto gridRow = [&](int cy) {
+    return tile.values.data() + static_cast<std::size_t>(cy / step) * columns * count;
+  };
+  // Writes the tile's part of padded plane `source` as feature `feature` of every grid pixel.
+  const auto store = [&](const float* source, int feature) {
+    for (int cy = 0; cy < rect.height; cy += step) {
+      const float* row = source + static_cast<std::size_t>(cy + halo) * paddedWidth + halo;
+      float* out = gridRow(cy) + feature;
+      for (int x = 0; x < rect.width; x += step, out += count) *out = row[x];
     }
   };
 
@@ -368,7 +374,7 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
   for (int channel = 0; channel < channels; ++channel) {
     inputs.push_back(
         ReadWindow(image, channel, rect.x - halo, rect.y - halo, paddedWidth, paddedHeight));
-    store(inputs.back().v.data(), paddedWidth, 1, 0, channel * perChannel);
+    store(inputs.back().v.data(), channel * perChannel);
   }
   if (scaleCount == 0) return tile;
 
@@ -415,6 +421,7 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
   };
   std::vector<Workspace> workspaces(static_cast<std::size_t>(workers));
   const auto width = static_cast<std::size_t>(rect.width);
+  const auto gridStep = static_cast<std::size_t>(step);
   RunTasks(channels * scaleCount, workers, [&](int task, int worker) {
     const int channel = task / scaleCount;
     const int scale = scaleCount - 1 - task % scaleCount;
@@ -467,7 +474,7 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
     float* dog = smaller + width;
     float* tensorLarger = dog + width;
     float* tensorSmaller = tensorLarger + width;
-    for (int cy = 0; cy < rect.height; ++cy) {
+    for (int cy = 0; cy < rect.height; cy += step) {
       const int y = cy + halo;
       const float* up = mid.Row(y - 1) + halo;
       const float* centre = mid.Row(y) + halo;
@@ -489,9 +496,8 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
         Eigenvalues(sums[4 * x], sums[4 * x + 1], sums[4 * x + 2], tensorLarger[x],
                     tensorSmaller[x]);
       }
-      float* out = tile.values.data() + static_cast<std::size_t>(cy) * width * count +
-                   static_cast<std::size_t>(feature);
-      for (std::size_t x = 0; x < width; ++x, out += count) {
+      float* out = gridRow(cy) + feature;
+      for (std::size_t x = 0; x < width; x += gridStep, out += count) {
         out[0] = centre[x];
         out[1] = gradient[x];
         out[2] = laplacian[x];
@@ -503,9 +509,8 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
         out[8] = sums[4 * x + 3];
       }
       if (!orientation) continue;
-      out = tile.values.data() + static_cast<std::size_t>(cy) * width * count +
-            static_cast<std::size_t>(feature);
-      for (std::size_t x = 0; x < width; ++x, out += count) {
+      out = gridRow(cy) + feature;
+      for (std::size_t x = 0; x < width; x += gridStep, out += count) {
         const float jxx = sums[4 * x], jxy = sums[4 * x + 1], jyy = sums[4 * x + 2];
         const float weight = 1.0f / (jxx + jyy + 1.0f);
         out[9] = (jxx - jyy) * weight;

@@ -157,24 +157,33 @@ struct TileRect {
   }
 };
 
-// The features of the pixels of one rectangle, pixel-major: feature f of pixel (x, y) of the image
-// is values[((y - rect.y) * rect.width + (x - rect.x)) * count + f].
+// The features of the pixels of one rectangle on a grid of `step` pixels: those at rect.x + i step,
+// rect.y + j step (every pixel for step 1). Pixel-major: feature f of grid pixel (x, y) of the
+// image is values[(j * Columns() + i) * count + f].
 struct TileFeatures {
   TileRect rect;
+  int step = 1;
   int count = 0;
   FloatBuffer values;
 
+  int Columns() const { return (rect.width + step - 1) / step; }
+  int Rows() const { return (rect.height + step - 1) / step; }
+  // (x, y) must be a grid pixel of the tile.
   const float* Pixel(int x, int y) const {
-    return values.data() + (static_cast<std::size_t>(y - rect.y) * rect.width + (x - rect.x)) *
-                               static_cast<std::size_t>(count);
+    const auto column = static_cast<std::size_t>((x - rect.x) / step);
+    const auto row = static_cast<std::size_t>((y - rect.y) / step);
+    return values.data() +
+           (row * static_cast<std::size_t>(Columns()) + column) * static_cast<std::size_t>(count);
   }
   std::size_t Bytes() const { return values.size() * sizeof(float); }
 };
 
-// Computes the features of the pixels of `rect` (which lies inside `image`). Only reads `image`.
-// Throws VisionException when the image's channel count differs from the layout's.
+// Computes the features of the pixels of `rect` (which lies inside `image`) on a grid of `step`
+// pixels (at least 1). A grid pixel's features are those of step 1, bit for bit: the filters run
+// over the whole tile, only the per-pixel arithmetic and the storage shrink with the grid. Only
+// reads `image`. Throws VisionException when the image's channel count differs from the layout's.
 TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
-                                 const FeatureLayout& layout);
+                                 const FeatureLayout& layout, int step = 1);
 
 // The rectangles, at most tileSize x tileSize, that cover a width x height image row by row.
 std::vector<TileRect> TileGrid(int width, int height, int tileSize);

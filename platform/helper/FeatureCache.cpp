@@ -49,14 +49,14 @@ void FeatureCache::EvictLocked(std::uint64_t keep) {
 }
 
 std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const TileRect& rect,
-                                                      const FeatureLayout& layout) {
+                                                      const FeatureLayout& layout, int step) {
   const std::weak_ptr<const void> owner = OwnerOf(image);
   if (owner.expired()) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       ++computed_;
     }
-    return std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
+    return std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout, step));
   }
   const std::uint64_t generation = image.PixelGeneration();
   std::promise<std::shared_ptr<const TileFeatures>> promise;
@@ -73,7 +73,7 @@ std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const
       if (!pending.valid() && it->image == &image && SameOwner(it->owner, owner) &&
           it->generation == generation && it->sampleSize == layout.SampleSize() &&
           it->channelCount == layout.ChannelCount() && it->bank == layout.Bank() &&
-          it->rect == rect) {
+          it->rect == rect && it->step == step) {
         it->lastUse = ++clock_;
         pending = it->features;
       }
@@ -88,6 +88,7 @@ std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const
       entry.channelCount = layout.ChannelCount();
       entry.bank = layout.Bank();
       entry.rect = rect;
+      entry.step = step;
       entry.features = promise.get_future().share();
       entry.lastUse = ++clock_;
       entry.id = entry.lastUse;
@@ -100,7 +101,7 @@ std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const
   if (pending.valid()) return pending.get();
   std::shared_ptr<const TileFeatures> features;
   try {
-    features = std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
+    features = std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout, step));
   } catch (...) {
     {
       std::lock_guard<std::mutex> lock(mutex_);

@@ -31,10 +31,11 @@ class FeatureCache {
   // add memory, not sharing.
   static FeatureCache& Shared();
 
-  // The features of `rect` of `image`, computed by ComputeTileFeatures unless cached. Exceptions
-  // of the computation reach every caller waiting for it, and nothing is cached.
+  // The features of `rect` of `image` on a grid of `step` pixels, computed by ComputeTileFeatures
+  // unless cached. Exceptions of the computation reach every caller waiting for it, and nothing is
+  // cached.
   std::shared_ptr<const TileFeatures> Get(const IImage& image, const TileRect& rect,
-                                          const FeatureLayout& layout);
+                                          const FeatureLayout& layout, int step = 1);
 
   // Tiles computed so far (cached or not); for diagnostics and tests.
   std::uint64_t ComputedTiles() const;
@@ -49,6 +50,7 @@ class FeatureCache {
     int channelCount = 0;
     int bank = 0;
     TileRect rect;
+    int step = 1;
     std::shared_future<std::shared_ptr<const TileFeatures>> features;
     std::size_t bytes = 0;
     bool ready = false;

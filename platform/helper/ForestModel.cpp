@@ -164,20 +164,28 @@ std::shared_ptr<SmartSegmenter::SmartSegmenterResult> ForestModel::Execute(
   if (region != nullptr) inside = region->Mask(width, height);
   // One byte per pixel: the probability's level, which also tells the mask (level 128, exactly
   // the probabilities from 0.5 up).
-  std::vector<std::uint8_t> levels =
-      detail::SegmentImage(forest_, image, region != nullptr ? &inside : nullptr, layout,
-                           SmoothingScale(), &detail::FeatureCache::Shared());
+  std::vector<std::uint8_t> levels = detail::SegmentImage(
+      forest_, image, region != nullptr ? &inside : nullptr, layout, SmoothingScale(),
+      detail::ClassificationStride(SmoothingScale()), &detail::FeatureCache::Shared());
   return std::make_shared<SmartSegmenter::SmartSegmenterResult>(token, labelName, width, height,
                                                                 std::move(levels));
 }
 
 int ForestModel::ContextRadius() const {
   if (forest_.Empty()) return 0;
-  // Features reach Halo() pixels out (the halo does not depend on the channel count); the
-  // smoothing then mixes probabilities from its own radius.
+  // A pixel interpolates grid pixels up to step - 1 away; the smoothing mixes those of its own
+  // radius (in grid steps), and each of them has features reaching Halo() pixels out (the halo
+  // does not depend on the channel count). A multiple of the step, so that a crop extended by it
+  // keeps its grid where the whole image has it.
   const double smoothing = SmoothingScale();
-  return detail::FeatureLayout(sampleSize_, 1, bank_).Halo() +
-         (smoothing > 0.0 ? detail::GaussianRadius(smoothing) : 0);
+  const int step = ContextStep();
+  const int reach = detail::FeatureLayout(sampleSize_, 1, bank_).Halo() + step - 1 +
+                    (smoothing > 0.0 ? detail::GaussianRadius(smoothing / step) * step : 0);
+  return (reach + step - 1) / step * step;
+}
+
+int ForestModel::ContextStep() const {
+  return forest_.Empty() ? 1 : detail::ClassificationStride(SmoothingScale());
 }
 
 double ForestModel::SmoothingScale() const {

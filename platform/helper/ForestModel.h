@@ -57,6 +57,8 @@ class ForestModel : public ShareableBase, public virtual SmartSegmenter::ISegmen
       const std::shared_ptr<SmartCore::ISmartLabel>& label) const override;
   // The filter bank's halo plus the radius of the probability smoothing.
   int ContextRadius() const override;
+  // The grid step of the classification (ClassificationStride of the smoothing scale).
+  int ContextStep() const override;
   void UpdateTrainingParametersAndTrainCache() override;
   std::string Describe() const override;
 

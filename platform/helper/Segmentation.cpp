@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
+#include "interfaces/core/Exceptions.h"
 #include "interfaces/core/GraphicInterfaces.h"
 #include "interfaces/smartcore/SmartTrainData.h"
 #include "platform/helper/FeatureCache.h"
@@ -211,23 +213,27 @@ bool AnyInside(const PixelMask& inside, const TileRect& rect) {
   return false;
 }
 
-// Classifies the tiles of one row of the tile grid, those with rect.y == first and `rows` high,
-// into `out` (rows x the image's width, raster order; pixels outside `inside` are left alone).
+// Classifies the grid pixels (every `step`-th pixel of every `step`-th row, counted from the
+// image's corner) of the tiles of one row of the tile grid, those with rect.y == first and `rows`
+// high, into `out`: a row of the grid's columns per grid row. With `inside` (step 1), pixels
+// outside it are left alone. tileSize and first are multiples of step.
 void ClassifyTileRow(const RandomForest& forest, const IImage& image, const PixelMask* inside,
-                     const FeatureLayout& layout, int tileSize, FeatureCache* cache, int first,
-                     int rows, float* out) {
+                     const FeatureLayout& layout, int tileSize, int step, FeatureCache* cache,
+                     int first, int rows, float* out) {
   const int width = image.Width();
+  const auto columns = static_cast<std::size_t>((width + step - 1) / step);
   for (int x0 = 0; x0 < width; x0 += tileSize) {
     const TileRect rect{x0, first, std::min(tileSize, width - x0), rows};
     if (inside != nullptr && !AnyInside(*inside, rect)) continue;
     const std::shared_ptr<const TileFeatures> tile =
         cache != nullptr && tileSize == kTileSize
-            ? cache->Get(image, rect, layout)
-            : std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
-    for (int y = rect.y; y < rect.y + rect.height; ++y) {
-      float* row = out + static_cast<std::size_t>(y - first) * width + rect.x;
+            ? cache->Get(image, rect, layout, step)
+            : std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout, step));
+    for (int j = 0; j < tile->Rows(); ++j) {
+      const int y = rect.y + j * step;
+      float* row = out + static_cast<std::size_t>(j) * columns + rect.x / step;
       if (inside == nullptr) {
-        forest.PredictRows(tile->Pixel(rect.x, y), static_cast<std::size_t>(rect.width), row);
+        forest.PredictRows(tile->Pixel(rect.x, y), static_cast<std::size_t>(tile->Columns()), row);
         continue;
       }
       for (int x = rect.x; x < rect.x + rect.width; ++x) {
@@ -257,38 +263,50 @@ std::vector<float> ClassifyImage(const RandomForest& forest, const IImage& image
   std::vector<float> probabilities(static_cast<std::size_t>(width) * height, 0.0f);
   if (forest.Empty()) return probabilities;
   for (int first = 0; first < height; first += tileSize) {
-    ClassifyTileRow(forest, image, inside, layout, tileSize, cache, first,
+    ClassifyTileRow(forest, image, inside, layout, tileSize, 1, cache, first,
                     std::min(tileSize, height - first),
                     probabilities.data() + static_cast<std::size_t>(first) * width);
   }
   return probabilities;
 }
 
+int ClassificationStride(double sigma) { return sigma >= kCoarseSmoothing ? 2 : 1; }
+
 std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage& image,
                                        const PixelMask* inside, const FeatureLayout& layout,
-                                       double sigma, FeatureCache* cache) {
+                                       double sigma, int stride, FeatureCache* cache) {
   const int width = image.Width();
   const int height = image.Height();
-  const auto rowFloats = static_cast<std::size_t>(width);
-  std::vector<std::uint8_t> levels(rowFloats * static_cast<std::size_t>(height), 0);
+  std::vector<std::uint8_t> levels(static_cast<std::size_t>(width) * height, 0);
   if (forest.Empty() || width == 0 || height == 0) return levels;
+  if (stride < 1 || kTileSize % stride != 0) {
+    throw ArgumentException("Segmentation: expected a stride that divides the tile size " +
+                            std::to_string(kTileSize) + ", found " + std::to_string(stride));
+  }
+  const int step = inside != nullptr ? 1 : stride;
+  // The grid: pixel (i step, j step) is grid pixel (i, j).
+  const int columns = (width + step - 1) / step;
+  const int gridHeight = (height + step - 1) / step;
+  const auto rowFloats = static_cast<std::size_t>(columns);
   const bool smooth = sigma > 0.0;
-  const int radius = smooth ? GaussianRadius(sigma) : 0;
-  const float uniform = smooth && inside == nullptr ? UniformBlurWeight(sigma) : 1.0f;
-  // Bands of tile rows; a band's smoothing reads `radius` rows of each neighbour band, so band k
-  // is finished once band k + 1 is classified, and three bands of floats are all that is held.
-  const int band = kTileSize;
-  const int bands = (height + band - 1) / band;
+  const double gridSigma = sigma / step;
+  const int radius = smooth ? GaussianRadius(gridSigma) : 0;
+  const float uniform = smooth && inside == nullptr ? UniformBlurWeight(gridSigma) : 1.0f;
+  // Bands of tile rows; a band's smoothing reads `radius` grid rows of each neighbour band (and
+  // its interpolation one more), so band k is finished once band k + 1 is classified, and three
+  // bands of floats are all that is held.
+  const int band = kTileSize / step;
+  const int bands = (gridHeight + band - 1) / band;
   const auto bandFloats = static_cast<std::size_t>(band) * rowFloats;
   std::vector<FloatBuffer> raw(3), weight(inside != nullptr ? 3 : 0);
-  FloatBuffer window, windowWeight, blurred, blurredWeight;
-  const auto rowsOf = [&](int k) { return std::min(band, height - k * band); };
+  FloatBuffer window, windowWeight, blurred, blurredWeight, grid;
+  const auto rowsOf = [&](int k) { return std::min(band, gridHeight - k * band); };
 
   const auto classify = [&](int k) {
     FloatBuffer& out = raw[static_cast<std::size_t>(k % 3)];
     out.assign(bandFloats, 0.0f);
-    ClassifyTileRow(forest, image, inside, layout, kTileSize, cache, k * band, rowsOf(k),
-                    out.data());
+    ClassifyTileRow(forest, image, inside, layout, kTileSize, step, cache, k * kTileSize,
+                    std::min(kTileSize, height - k * kTileSize), out.data());
     if (inside == nullptr) return;
     // Only pixels inside count: the probabilities are weighed by the region, which the same
     // smoothing then normalises away.
@@ -302,7 +320,7 @@ std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage&
       out[i] *= w[i];
     }
   };
-  // Copies rows first .. first + rows - 1 of the classified bands into `target`.
+  // Copies grid rows first .. first + rows - 1 of the classified bands into `target`.
   const auto gather = [&](std::vector<FloatBuffer>& from, int first, int rows,
                           FloatBuffer& target) {
     target.resize(static_cast<std::size_t>(rows) * rowFloats);
@@ -312,33 +330,50 @@ std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage&
                   target.data() + static_cast<std::size_t>(y - first) * rowFloats);
     }
   };
+  // Where each pixel column lies between grid columns: the left one and the weight of the right.
+  std::vector<int> left(static_cast<std::size_t>(width));
+  std::vector<float> towardsRight(static_cast<std::size_t>(width));
+  for (int x = 0; x < width; ++x) {
+    left[static_cast<std::size_t>(x)] = x / step;
+    towardsRight[static_cast<std::size_t>(x)] =
+        x / step + 1 < columns ? static_cast<float>(x % step) / static_cast<float>(step) : 0.0f;
+  }
+  const auto interpolate = [&](const float* row, std::size_t x) {
+    const float t = towardsRight[x];
+    const float a = row[left[x]];
+    return t == 0.0f ? a : a + (row[left[x] + 1] - a) * t;
+  };
   const auto finish = [&](int k) {
     const int first = k * band;
     const int rows = rowsOf(k);
-    // The rows the smoothing reads, cut at the image's edges, where it mirrors as on the whole
+    // Pixel rows below the band's last grid row interpolate towards the next band's first.
+    const int smoothed = rows + (step > 1 && first + rows < gridHeight ? 1 : 0);
+    // The rows the smoothing reads, cut at the grid's edges, where it mirrors as on the whole
     // plane; elsewhere it reads real neighbours, so every value is the whole plane's.
     const int low = std::max(0, first - radius);
-    const int high = std::min(height, first + rows + radius);
+    const int high = std::min(gridHeight, first + smoothed + radius);
     gather(raw, low, high - low, window);
     const float* p = window.data() + static_cast<std::size_t>(first - low) * rowFloats;
     const float* w = nullptr;
     if (smooth) {
-      blurred.resize(static_cast<std::size_t>(rows) * rowFloats);
-      GaussianBlurRows(window.data(), blurred.data(), width, high - low, first - low, rows, sigma);
+      blurred.resize(static_cast<std::size_t>(smoothed) * rowFloats);
+      GaussianBlurRows(window.data(), blurred.data(), columns, high - low, first - low, smoothed,
+                       gridSigma);
       p = blurred.data();
     }
     if (inside != nullptr) {
       gather(weight, low, high - low, windowWeight);
       w = windowWeight.data() + static_cast<std::size_t>(first - low) * rowFloats;
       if (smooth) {
-        blurredWeight.resize(static_cast<std::size_t>(rows) * rowFloats);
-        GaussianBlurRows(windowWeight.data(), blurredWeight.data(), width, high - low, first - low,
-                         rows, sigma);
+        blurredWeight.resize(static_cast<std::size_t>(smoothed) * rowFloats);
+        GaussianBlurRows(windowWeight.data(), blurredWeight.data(), columns, high - low,
+                         first - low, smoothed, gridSigma);
         w = blurredWeight.data();
       }
     }
     const std::size_t offset = static_cast<std::size_t>(first) * rowFloats;
-    const std::size_t count = static_cast<std::size_t>(rows) * rowFloats;
+    const std::size_t count = static_cast<std::size_t>(smoothed) * rowFloats;
+    grid.resize(count);
     const auto& insideBits = inside != nullptr ? inside->Data() : levels;
     for (std::size_t i = 0; i < count; ++i) {
       float value = p[i];
@@ -348,7 +383,22 @@ std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage&
       } else if (smooth) {
         value = uniform > 0.0f ? std::clamp(value / uniform, 0.0f, 1.0f) : 0.0f;
       }
-      levels[offset + i] = static_cast<std::uint8_t>(std::lround(value * 255.0f));
+      grid[i] = value;
+    }
+    const int pixelFirst = first * step;
+    const int pixelEnd = std::min(height, (first + rows) * step);
+    for (int y = pixelFirst; y < pixelEnd; ++y) {
+      const int j = y / step - first;
+      const float t =
+          j + 1 < smoothed ? static_cast<float>(y % step) / static_cast<float>(step) : 0.0f;
+      const float* above = grid.data() + static_cast<std::size_t>(j) * rowFloats;
+      const float* below = t == 0.0f ? above : above + rowFloats;
+      std::uint8_t* out = levels.data() + static_cast<std::size_t>(y) * width;
+      for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
+        float value = interpolate(above, x);
+        if (t != 0.0f) value += (interpolate(below, x) - value) * t;
+        out[x] = static_cast<std::uint8_t>(std::lround(value * 255.0f));
+      }
     }
   };
 

@@ -40,6 +40,19 @@ def load_model(model_path):
         return model
 
 
+def _aligned(chunks, step):
+    """`chunks` of one axis with every boundary moved up to a multiple of `step` (blocks left
+    empty disappear), so that each block starts on the model's classification grid."""
+    total = sum(chunks)
+    bounds, position = [], 0
+    for chunk in chunks:
+        position += chunk
+        bound = min(total, -(-position // step) * step)
+        if not bounds or bound > bounds[-1]:
+            bounds.append(bound)
+    return tuple(b - a for a, b in zip([0] + bounds[:-1], bounds))
+
+
 def _at_least(chunks, size):
     """`chunks` of one axis merged so that each holds at least `size` elements, where possible.
 
@@ -73,7 +86,8 @@ def segment_labels(model_path, array):
     `array` is a 2-D dask array (or anything `dask.array.asarray` takes) of uint8 or uint16 pixels.
     Each block is segmented together with a margin of the model's context radius taken from its
     neighbours, so the result equals `Model.segment(whole).label_image` bit for bit, whatever the
-    chunks; blocks are never thinner than that margin (thinner ones are merged). Each worker holds
+    chunks; blocks start at multiples of the model's context step (their boundaries move up to
+    one) and are never thinner than the margin (thinner ones are merged). Each worker holds
     one block with its margin, its features tile by tile, and the block's result at a time.
     """
     array = da.asarray(array)
@@ -88,7 +102,8 @@ def segment_labels(model_path, array):
     if not model.labels or model.is_dirty:
         raise _smartseg.Error(f"{model_path}: the model has not been trained")
     radius = model.context_radius
-    chunks = tuple(_at_least(c, radius) for c in array.chunks)
+    step = model.context_step
+    chunks = tuple(_at_least(_aligned(c, step), radius) for c in array.chunks)
     if chunks != array.chunks:
         array = array.rechunk(chunks)
     # An axis of one block has no neighbour to take a margin from.

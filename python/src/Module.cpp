@@ -163,6 +163,12 @@ class Model {
     return radius;
   }
 
+  int ContextStep() {
+    int step = 1;
+    Locked([&] { step = Tamrix::Vision::SmartSegmenter::ContextStep(*model_); });
+    return step;
+  }
+
   Segmentation Segment(const py::object& image, const py::object& region, bool probabilities) {
     // Converted (and, for a borrowed array, given back) while this thread holds the interpreter.
     const std::shared_ptr<Tamrix::Vision::IImage> pixels = ImageFromArray(image, PixelUse::Borrow);
@@ -372,7 +378,12 @@ PYBIND11_MODULE(_smartseg, module) {
                     "The engine's neighbourhood scale in pixels; a new value needs retrain().")
       .def_property_readonly("context_radius", &Model::ContextRadius,
                              "How far, in pixels, the pixels deciding one pixel's result reach: "
-                             "the margin a crop needs to segment as in the whole image.")
+                             "the margin a crop needs to segment as in the whole image "
+                             "(a multiple of context_step).")
+      .def_property_readonly("context_step", &Model::ContextStep,
+                             "The grid step, counted from the image's corner, on which pixels are "
+                             "classified: a crop segments as in the whole image only when its "
+                             "corner (margin included) lies at a multiple of it.")
       .def(
           "train", [](Model& model) { model.Train(false); },
           "Trains on what was added since the last training (everything at first).")

@@ -39,6 +39,10 @@ TEST_P(ContextRadius, ACropWithThatMarginSegmentsAsTheWholeImage) {
   if (GetParam() > 0.0) {
     EXPECT_GT(radius, 0);
   }
+  // From sample size 4 every second pixel is classified; the margin keeps crops on that grid.
+  const int step = segmenter->ContextStep();
+  EXPECT_EQ(step, GetParam() >= 4.0 ? 2 : 1);
+  EXPECT_EQ(radius % step, 0);
   const auto whole = segmenter->Execute(*image, nullptr);
   // Inside, against each edge and corner, and a crop whose margin is clipped on one side only.
   for (const Crop crop : {Crop{40, 30, 50, 40}, Crop{0, 0, 30, 20}, Crop{120, 100, 30, 20},

@@ -209,6 +209,28 @@ TEST(FeatureBank, TilesCoverTheImageRowByRowAndGiveExactlyTheFeaturesOfTheWhole)
   }
 }
 
+TEST(FeatureBank, AGridTileHoldsExactlyTheFeaturesOfItsGridPixels) {
+  const auto image = NoiseImage(70, 53, 9);
+  const FeatureLayout layout(5.0, 1);  // the orientation features too
+  const TileRect rect{4, 6, 61, 47};   // odd sides: a last grid column and row of their own
+  const TileFeatures every = ComputeTileFeatures(*image, rect, layout);
+  for (const int step : {2, 3, 4}) {
+    const TileFeatures grid = ComputeTileFeatures(*image, rect, layout, step);
+    EXPECT_EQ(grid.Columns(), (61 + step - 1) / step);
+    EXPECT_EQ(grid.Rows(), (47 + step - 1) / step);
+    ASSERT_EQ(grid.values.size(),
+              static_cast<std::size_t>(grid.Columns()) * grid.Rows() * layout.Count());
+    for (int y = rect.y; y < rect.y + rect.height; y += step) {
+      for (int x = rect.x; x < rect.x + rect.width; x += step) {
+        for (int f = 0; f < layout.Count(); ++f) {
+          ASSERT_EQ(grid.Pixel(x, y)[f], every.Pixel(x, y)[f])
+              << "step " << step << ", " << x << ", " << y << " feature " << f;
+        }
+      }
+    }
+  }
+}
+
 // Restores the framework's thread settings when a test ends.
 struct ThreadSettings {
   ~ThreadSettings() { VisionToolMultiThreading::Reset(); }

@@ -35,6 +35,22 @@ def test_chunked_label_images_equal_the_whole_image_result(client, saved, chunks
     np.testing.assert_array_equal(result, expected)
 
 
+def test_chunks_move_onto_the_classification_grid(tmp_path):
+    # Sample size 5 classifies every second pixel: odd chunk boundaries move up by one.
+    image, _ = scene(height=150, width=170, seed=4)
+    model = train(5.0)
+    assert model.context_step == 2
+    assert model.context_radius % 2 == 0
+    model.save(tmp_path / "coarse.ssm")
+    with dask.config.set(scheduler="threads"):
+        labels = sd.segment_labels(tmp_path / "coarse.ssm", da.from_array(image, chunks=(75, 85)))
+        assert all(c % 2 == 0 for axis in labels.chunks for c in axis[:-1]), labels.chunks
+        result = labels.compute()
+    np.testing.assert_array_equal(result, model.segment(image).label_image)
+    assert sd._aligned((75, 75), 2) == (76, 74)
+    assert sd._aligned((1, 1, 1, 1, 3), 2) == (2, 2, 3)
+
+
 def test_without_a_cluster_and_on_16_bit_pixels(tmp_path):
     image, truth = scene(height=150, width=130, seed=2)
     wide = image.astype(np.uint16) * 257

@@ -14,9 +14,14 @@ namespace Tamrix::Vision::SmartSegmenter {
 // call on the operator.
 std::vector<std::string> DescribeModels(const SmartSegmenterOperator& segmenterOperator);
 
-// The largest ISegmenterModel::ContextRadius() of the operator's segmenters: the margin around a
-// crop of an image that makes Execute on the extended crop agree, inside the crop, with Execute on
-// the whole image. 0 while the operator has not bound its engine. Changes nothing.
+// The margin around a crop of an image that makes Execute on the extended crop agree, inside the
+// crop, with Execute on the whole image, when the extended crop's corner lies at a multiple of
+// ContextStep() in both directions: the largest ISegmenterModel::ContextRadius() of the operator's
+// segmenters, rounded up to a multiple of ContextStep(). 0 while the operator has not bound its
+// engine. Changes nothing.
 int ContextRadius(const SmartSegmenterOperator& segmenterOperator);
+// The least common multiple of the segmenters' ISegmenterModel::ContextStep(): 1 while the
+// operator has not bound its engine. Changes nothing.
+int ContextStep(const SmartSegmenterOperator& segmenterOperator);
 
 }  // namespace Tamrix::Vision::SmartSegmenter

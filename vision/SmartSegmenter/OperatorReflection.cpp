@@ -2,6 +2,7 @@
 #include <rttr/registration>
 
 #include <algorithm>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,17 @@ struct OperatorReflection {
     for (const auto& segmenter : *segmenterOperator.impl_->segmenters) {
       radius = std::max(radius, segmenter->ContextRadius());
     }
-    return radius;
+    const int step = ContextStep(segmenterOperator);
+    return (radius + step - 1) / step * step;
+  }
+
+  static int ContextStep(const SmartSegmenterOperator& segmenterOperator) {
+    int step = 1;
+    if (!segmenterOperator.impl_) return step;
+    for (const auto& segmenter : *segmenterOperator.impl_->segmenters) {
+      step = std::lcm(step, std::max(1, segmenter->ContextStep()));
+    }
+    return step;
   }
 
   static std::shared_ptr<SmartSegmenterOperator> Create() {
@@ -74,6 +85,10 @@ std::vector<std::string> DescribeModels(const SmartSegmenterOperator& segmenterO
 
 int ContextRadius(const SmartSegmenterOperator& segmenterOperator) {
   return detail::OperatorReflection::ContextRadius(segmenterOperator);
+}
+
+int ContextStep(const SmartSegmenterOperator& segmenterOperator) {
+  return detail::OperatorReflection::ContextStep(segmenterOperator);
 }
 
 }  // namespace Tamrix::Vision::SmartSegmenter
