@@ -330,23 +330,29 @@ void GaussianBlurRows(const float* source, float* target, int width, int height,
   Blur(in(cv::Rect(0, first, width, rows)), out, sigma);
 }
 
-TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
-                                 const FeatureLayout& layout, int step) {
+namespace {
+
+// The tile pixels whose features are kept: per tile row that has any, its (tile-relative) y, the
+// x of its kept pixels, and where the first of them goes among the tile's kept pixels.
+struct KeptRow {
+  int y = 0;
+  const int* xs = nullptr;
+  int count = 0;
+  std::size_t first = 0;
+};
+
+TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const FeatureLayout& layout,
+                             const std::vector<KeptRow>& kept) {
   if (image.ChannelCount() != layout.ChannelCount()) {
     throw VisionException(VisionExceptionCodes::InvalidArgument,
                           "Feature bank: expected an image of " +
                               std::to_string(layout.ChannelCount()) + " channel(s), found " +
                               std::to_string(image.ChannelCount()));
   }
-  TileFeatures tile;
-  tile.rect = rect;
-  tile.step = std::max(1, step);
+  const TileRect rect = tile.rect;
   tile.count = layout.Count();
-  const int columns = tile.Columns();
-  const auto gridRows = static_cast<std::size_t>(tile.Rows());
-  tile.values.resize(gridRows * static_cast<std::size_t>(columns) *
-                     static_cast<std::size_t>(tile.count));
-  step = tile.step;
+  const std::size_t keptPixels = kept.empty() ? 0 : kept.back().first + kept.back().count;
+  tile.values.resize(keptPixels * static_cast<std::size_t>(tile.count));
   const int halo = layout.Halo();
   const int paddedWidth = rect.width + 2 * halo;
   const int paddedHeight = rect.height + 2 * halo;
@@ -356,17 +362,13 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
   const std::vector<double>& scales = layout.Scales();
   const int scaleCount = static_cast<int>(scales.size());
 
-  // Writes plane `source` (padded, `step` floats per pixel, value `offset` of each) as feature
-  // `feature` of every pixel of the tile.
-  const auto gridRow = [&](int cy) {
-    return tile.values.data() + static_cast<std::size_t>(cy / step) * columns * count;
-  };
-  // Writes the tile's part of padded plane `source` as feature `feature` of every grid pixel.
+  const auto outputOf = [&](const KeptRow& row) { return tile.values.data() + row.first * count; };
+  // Writes the tile's part of padded plane `source` as feature `feature` of every kept pixel.
   const auto store = [&](const float* source, int feature) {
-    for (int cy = 0; cy < rect.height; cy += step) {
-      const float* row = source + static_cast<std::size_t>(cy + halo) * paddedWidth + halo;
-      float* out = gridRow(cy) + feature;
-      for (int x = 0; x < rect.width; x += step, out += count) *out = row[x];
+    for (const KeptRow& keptRow : kept) {
+      const float* row = source + static_cast<std::size_t>(keptRow.y + halo) * paddedWidth + halo;
+      float* out = outputOf(keptRow) + feature;
+      for (int k = 0; k < keptRow.count; ++k, out += count) *out = row[keptRow.xs[k]];
     }
   };
 
@@ -421,7 +423,6 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
   };
   std::vector<Workspace> workspaces(static_cast<std::size_t>(workers));
   const auto width = static_cast<std::size_t>(rect.width);
-  const auto gridStep = static_cast<std::size_t>(step);
   RunTasks(channels * scaleCount, workers, [&](int task, int worker) {
     const int channel = task / scaleCount;
     const int scale = scaleCount - 1 - task % scaleCount;
@@ -474,8 +475,8 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
     float* dog = smaller + width;
     float* tensorLarger = dog + width;
     float* tensorSmaller = tensorLarger + width;
-    for (int cy = 0; cy < rect.height; cy += step) {
-      const int y = cy + halo;
+    for (const KeptRow& keptRow : kept) {
+      const int y = keptRow.y + halo;
       const float* up = mid.Row(y - 1) + halo;
       const float* centre = mid.Row(y) + halo;
       const float* down = mid.Row(y + 1) + halo;
@@ -496,8 +497,9 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
         Eigenvalues(sums[4 * x], sums[4 * x + 1], sums[4 * x + 2], tensorLarger[x],
                     tensorSmaller[x]);
       }
-      float* out = gridRow(cy) + feature;
-      for (std::size_t x = 0; x < width; x += gridStep, out += count) {
+      float* out = outputOf(keptRow) + feature;
+      for (int k = 0; k < keptRow.count; ++k, out += count) {
+        const auto x = static_cast<std::size_t>(keptRow.xs[k]);
         out[0] = centre[x];
         out[1] = gradient[x];
         out[2] = laplacian[x];
@@ -509,8 +511,9 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
         out[8] = sums[4 * x + 3];
       }
       if (!orientation) continue;
-      out = gridRow(cy) + feature;
-      for (std::size_t x = 0; x < width; x += gridStep, out += count) {
+      out = outputOf(keptRow) + feature;
+      for (int k = 0; k < keptRow.count; ++k, out += count) {
+        const auto x = static_cast<std::size_t>(keptRow.xs[k]);
         const float jxx = sums[4 * x], jxy = sums[4 * x + 1], jyy = sums[4 * x + 2];
         const float weight = 1.0f / (jxx + jyy + 1.0f);
         out[9] = (jxx - jyy) * weight;
@@ -519,6 +522,60 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
     }
   });
   return tile;
+}
+
+}  // namespace
+
+TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
+                                 const FeatureLayout& layout, int step) {
+  TileFeatures tile;
+  tile.rect = rect;
+  tile.step = std::max(1, step);
+  std::vector<int> xs;
+  for (int x = 0; x < rect.width; x += tile.step) xs.push_back(x);
+  std::vector<KeptRow> kept;
+  for (int y = 0; y < rect.height; y += tile.step) {
+    kept.push_back(KeptRow{y, xs.data(), static_cast<int>(xs.size()), kept.size() * xs.size()});
+  }
+  return ComputeFeatures(image, std::move(tile), layout, kept);
+}
+
+TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
+                                 const FeatureLayout& layout, std::vector<std::uint32_t> pixels) {
+  TileFeatures tile;
+  tile.rect = rect;
+  tile.sparse = true;
+  std::sort(pixels.begin(), pixels.end());
+  pixels.erase(std::unique(pixels.begin(), pixels.end()), pixels.end());
+  const auto tilePixels = static_cast<std::uint64_t>(rect.width) * rect.height;
+  while (!pixels.empty() && pixels.back() >= tilePixels) pixels.pop_back();
+  std::vector<int> xs(pixels.size());
+  std::vector<KeptRow> kept;
+  const auto width = static_cast<std::uint32_t>(rect.width);
+  for (std::size_t k = 0; k < pixels.size(); ++k) {
+    const auto y = static_cast<int>(pixels[k] / width);
+    xs[k] = static_cast<int>(pixels[k] % width);
+    if (kept.empty() || kept.back().y != y) kept.push_back(KeptRow{y, xs.data() + k, 0, k});
+    ++kept.back().count;
+  }
+  tile.pixels = std::move(pixels);
+  return ComputeFeatures(image, std::move(tile), layout, kept);
+}
+
+const float* TileFeatures::Pixel(int x, int y) const {
+  if (sparse) {
+    const auto index =
+        static_cast<std::uint32_t>(y - rect.y) * static_cast<std::uint32_t>(rect.width) +
+        static_cast<std::uint32_t>(x - rect.x);
+    const auto found = std::lower_bound(pixels.begin(), pixels.end(), index);
+    if (found == pixels.end() || *found != index) return nullptr;
+    return values.data() +
+           static_cast<std::size_t>(found - pixels.begin()) * static_cast<std::size_t>(count);
+  }
+  const auto column = static_cast<std::size_t>((x - rect.x) / step);
+  const auto row = static_cast<std::size_t>((y - rect.y) / step);
+  return values.data() +
+         (row * static_cast<std::size_t>(Columns()) + column) * static_cast<std::size_t>(count);
 }
 
 }  // namespace Tamrix::Vision::SmartSegmenterHelper::detail

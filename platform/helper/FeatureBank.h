@@ -157,25 +157,26 @@ struct TileRect {
   }
 };
 
-// The features of the pixels of one rectangle on a grid of `step` pixels: those at rect.x + i step,
-// rect.y + j step (every pixel for step 1). Pixel-major: feature f of grid pixel (x, y) of the
-// image is values[(j * Columns() + i) * count + f].
+// The features of some pixels of one rectangle, pixel-major (`count` values per pixel): either
+// those on a grid of `step` pixels, at rect.x + i step, rect.y + j step (every pixel for step 1),
+// row by row; or, when `sparse`, the pixels listed in `pixels` (raster indices within the
+// rectangle, ascending), in that order.
 struct TileFeatures {
   TileRect rect;
   int step = 1;
+  bool sparse = false;
+  std::vector<std::uint32_t> pixels;
   int count = 0;
   FloatBuffer values;
 
   int Columns() const { return (rect.width + step - 1) / step; }
   int Rows() const { return (rect.height + step - 1) / step; }
-  // (x, y) must be a grid pixel of the tile.
-  const float* Pixel(int x, int y) const {
-    const auto column = static_cast<std::size_t>((x - rect.x) / step);
-    const auto row = static_cast<std::size_t>((y - rect.y) / step);
-    return values.data() +
-           (row * static_cast<std::size_t>(Columns()) + column) * static_cast<std::size_t>(count);
+  // The features of image pixel (x, y): a grid pixel of the tile, or one of the listed pixels
+  // (null for any other pixel of a sparse tile).
+  const float* Pixel(int x, int y) const;
+  std::size_t Bytes() const {
+    return values.size() * sizeof(float) + pixels.size() * sizeof(std::uint32_t);
   }
-  std::size_t Bytes() const { return values.size() * sizeof(float); }
 };
 
 // Computes the features of the pixels of `rect` (which lies inside `image`) on a grid of `step`
@@ -184,6 +185,10 @@ struct TileFeatures {
 // reads `image`. Throws VisionException when the image's channel count differs from the layout's.
 TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
                                  const FeatureLayout& layout, int step = 1);
+// The same for the listed pixels of `rect` only (raster indices within it; repeats and indices
+// past its end are dropped), with exactly the values every pixel gets.
+TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
+                                 const FeatureLayout& layout, std::vector<std::uint32_t> pixels);
 
 // The rectangles, at most tileSize x tileSize, that cover a width x height image row by row.
 std::vector<TileRect> TileGrid(int width, int height, int tileSize);

@@ -1,5 +1,7 @@
 #include "platform/helper/FeatureCache.h"
 
+#include <algorithm>
+
 #include "interfaces/core/ShareableBase.h"
 
 namespace Tamrix::Vision::SmartSegmenterHelper::detail {
@@ -50,13 +52,33 @@ void FeatureCache::EvictLocked(std::uint64_t keep) {
 
 std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const TileRect& rect,
                                                       const FeatureLayout& layout, int step) {
+  return Find(image, rect, layout, step, false, {});
+}
+
+std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const TileRect& rect,
+                                                      const FeatureLayout& layout,
+                                                      std::vector<std::uint32_t> pixels) {
+  std::sort(pixels.begin(), pixels.end());
+  pixels.erase(std::unique(pixels.begin(), pixels.end()), pixels.end());
+  return Find(image, rect, layout, 1, true, std::move(pixels));
+}
+
+std::shared_ptr<const TileFeatures> FeatureCache::Find(const IImage& image, const TileRect& rect,
+                                                       const FeatureLayout& layout, int step,
+                                                       bool sparse,
+                                                       std::vector<std::uint32_t> pixels) {
+  const auto compute = [&] {
+    return std::make_shared<const TileFeatures>(
+        sparse ? ComputeTileFeatures(image, rect, layout, pixels)
+               : ComputeTileFeatures(image, rect, layout, step));
+  };
   const std::weak_ptr<const void> owner = OwnerOf(image);
   if (owner.expired()) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       ++computed_;
     }
-    return std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout, step));
+    return compute();
   }
   const std::uint64_t generation = image.PixelGeneration();
   std::promise<std::shared_ptr<const TileFeatures>> promise;
@@ -73,7 +95,7 @@ std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const
       if (!pending.valid() && it->image == &image && SameOwner(it->owner, owner) &&
           it->generation == generation && it->sampleSize == layout.SampleSize() &&
           it->channelCount == layout.ChannelCount() && it->bank == layout.Bank() &&
-          it->rect == rect && it->step == step) {
+          it->rect == rect && it->step == step && it->sparse == sparse && it->pixels == pixels) {
         it->lastUse = ++clock_;
         pending = it->features;
       }
@@ -89,6 +111,8 @@ std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const
       entry.bank = layout.Bank();
       entry.rect = rect;
       entry.step = step;
+      entry.sparse = sparse;
+      entry.pixels = pixels;
       entry.features = promise.get_future().share();
       entry.lastUse = ++clock_;
       entry.id = entry.lastUse;
@@ -101,7 +125,7 @@ std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const
   if (pending.valid()) return pending.get();
   std::shared_ptr<const TileFeatures> features;
   try {
-    features = std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout, step));
+    features = compute();
   } catch (...) {
     {
       std::lock_guard<std::mutex> lock(mutex_);

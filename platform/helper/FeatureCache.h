@@ -7,6 +7,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "interfaces/core/ImageInterfaces.h"
 #include "platform/helper/FeatureBank.h"
@@ -36,6 +37,11 @@ class FeatureCache {
   // cached.
   std::shared_ptr<const TileFeatures> Get(const IImage& image, const TileRect& rect,
                                           const FeatureLayout& layout, int step = 1);
+  // The features of the listed pixels of `rect` (raster indices within it), as Get with a step
+  // gives those of a grid; an entry serves the same list only.
+  std::shared_ptr<const TileFeatures> Get(const IImage& image, const TileRect& rect,
+                                          const FeatureLayout& layout,
+                                          std::vector<std::uint32_t> pixels);
 
   // Tiles computed so far (cached or not); for diagnostics and tests.
   std::uint64_t ComputedTiles() const;
@@ -51,6 +57,8 @@ class FeatureCache {
     int bank = 0;
     TileRect rect;
     int step = 1;
+    bool sparse = false;
+    std::vector<std::uint32_t> pixels;
     std::shared_future<std::shared_ptr<const TileFeatures>> features;
     std::size_t bytes = 0;
     bool ready = false;
@@ -59,6 +67,10 @@ class FeatureCache {
   };
 
   void EvictLocked(std::uint64_t keep);
+  // Get for a grid (`sparse` false) or a list of pixels (sorted, without repeats).
+  std::shared_ptr<const TileFeatures> Find(const IImage& image, const TileRect& rect,
+                                           const FeatureLayout& layout, int step, bool sparse,
+                                           std::vector<std::uint32_t> pixels);
 
   const std::size_t budget_;
   mutable std::mutex mutex_;

@@ -177,7 +177,35 @@ SampleMatrix SampleItem(const IImage& image, const LabelMasks& masks, const Feat
   if (total == 0) return samples;
   const int width = image.Width();
   const auto count = static_cast<std::size_t>(samples.featureCount);
-  // Tile by tile, so that only one tile's features are held (or shared through the cache).
+  // Tile by tile, so that only one tile's features are held (or shared through the cache). Where
+  // few of a tile's pixels are labelled, only theirs are computed: they are the same for every
+  // label (one label's positives are the others' negatives), so the segmenters of all labels
+  // share them through the cache, and sparse annotations cost a fraction of the tile.
+  const auto& positiveBits = masks.positive.Data();
+  const auto& negativeBits = masks.negative.Data();
+  const auto labelledPixels = [&](const TileRect& rect) {
+    std::vector<std::uint32_t> pixels;
+    for (int y = rect.y; y < rect.y + rect.height; ++y) {
+      const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+      for (int x = rect.x; x < rect.x + rect.width; ++x) {
+        if (positiveBits[row + x] != 0 || negativeBits[row + x] != 0) {
+          pixels.push_back(static_cast<std::uint32_t>((y - rect.y) * rect.width + (x - rect.x)));
+        }
+      }
+    }
+    return pixels;
+  };
+  const auto featuresOf = [&](const TileRect& rect) {
+    std::vector<std::uint32_t> pixels = labelledPixels(rect);
+    if (pixels.size() > static_cast<std::size_t>(rect.width) * rect.height / 4) {
+      return cache != nullptr
+                 ? cache->Get(image, rect, layout)
+                 : std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
+    }
+    return cache != nullptr ? cache->Get(image, rect, layout, std::move(pixels))
+                            : std::make_shared<const TileFeatures>(
+                                  ComputeTileFeatures(image, rect, layout, std::move(pixels)));
+  };
   for (const TileRect& rect : TileGrid(width, image.Height(), kTileSize)) {
     std::shared_ptr<const TileFeatures> tile;
     const auto take = [&](const std::vector<std::size_t>& pixels, std::size_t row) {
@@ -185,12 +213,9 @@ SampleMatrix SampleItem(const IImage& image, const LabelMasks& masks, const Feat
         const int x = static_cast<int>(index % static_cast<std::size_t>(width));
         const int y = static_cast<int>(index / static_cast<std::size_t>(width));
         if (x >= rect.x && x < rect.x + rect.width && y >= rect.y && y < rect.y + rect.height) {
-          if (!tile) {
-            tile = cache != nullptr ? cache->Get(image, rect, layout)
-                                    : std::make_shared<const TileFeatures>(
-                                          ComputeTileFeatures(image, rect, layout));
-          }
-          std::copy(tile->Pixel(x, y), tile->Pixel(x, y) + count,
+          if (!tile) tile = featuresOf(rect);
+          const float* features = tile->Pixel(x, y);
+          std::copy(features, features + count,
                     samples.values.begin() + static_cast<std::ptrdiff_t>(row * count));
         }
         ++row;

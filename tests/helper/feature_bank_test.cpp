@@ -231,6 +231,26 @@ TEST(FeatureBank, AGridTileHoldsExactlyTheFeaturesOfItsGridPixels) {
   }
 }
 
+TEST(FeatureBank, ASparseTileHoldsExactlyTheFeaturesOfTheListedPixels) {
+  const auto image = NoiseImage(70, 53, 10);
+  const FeatureLayout layout(5.0, 1);
+  const TileRect rect{4, 6, 61, 47};
+  const TileFeatures every = ComputeTileFeatures(*image, rect, layout);
+  // Unsorted, repeated, two on one row, and one past the rectangle's end (dropped).
+  const TileFeatures some = ComputeTileFeatures(
+      *image, rect, layout, {61u * 46 + 60, 5u, 0u, 61u * 20 + 7, 5u, 61u * 47});
+  EXPECT_TRUE(some.sparse);
+  EXPECT_EQ(some.pixels, (std::vector<std::uint32_t>{0u, 5u, 61u * 20 + 7, 61u * 46 + 60}));
+  ASSERT_EQ(some.values.size(), 4u * layout.Count());
+  for (const std::uint32_t index : some.pixels) {
+    const int x = rect.x + static_cast<int>(index % 61), y = rect.y + static_cast<int>(index / 61);
+    for (int f = 0; f < layout.Count(); ++f) {
+      ASSERT_EQ(some.Pixel(x, y)[f], every.Pixel(x, y)[f]) << x << ", " << y << " feature " << f;
+    }
+  }
+  EXPECT_EQ(some.Pixel(rect.x + 1, rect.y), nullptr) << "a pixel that was not listed";
+}
+
 // Restores the framework's thread settings when a test ends.
 struct ThreadSettings {
   ~ThreadSettings() { VisionToolMultiThreading::Reset(); }

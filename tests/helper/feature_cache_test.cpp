@@ -48,11 +48,19 @@ TEST(FeatureCache, ChangedPixelsLayoutsTilesOrImagesAreComputedAnew) {
   EXPECT_EQ(after->Pixel(5, 5)[0], 250.0f);
   EXPECT_EQ(before->Pixel(5, 5)[0], 10.0f);
 
+  // A grid or a list of pixels is an entry of its own; a list is found again in any order.
+  cache.Get(*image, TileRect{0, 0, 40, 40}, layout, 2);
+  const auto listed = cache.Get(*image, TileRect{0, 0, 40, 40}, layout, {7u, 3u, 7u});
+  EXPECT_EQ(cache.ComputedTiles(), 6u);
+  EXPECT_EQ(cache.Get(*image, TileRect{0, 0, 40, 40}, layout, {3u, 7u}), listed);
+  cache.Get(*image, TileRect{0, 0, 40, 40}, layout, {3u});
+  EXPECT_EQ(cache.ComputedTiles(), 7u);
+
   // Another image with equal pixels but one is not confused with the first.
   const auto other = Ramp(40);
   other->MutableRow(0)[0] = 99;
   EXPECT_EQ(cache.Get(*other, TileRect{0, 0, 40, 40}, layout)->Pixel(0, 0)[0], 99.0f);
-  EXPECT_EQ(cache.ComputedTiles(), 5u);
+  EXPECT_EQ(cache.ComputedTiles(), 8u);
 }
 
 TEST(FeatureCache, KeepsWithinItsBudgetAndForgetsDestroyedImages) {
