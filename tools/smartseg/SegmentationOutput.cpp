@@ -1,12 +1,19 @@
 #include "tools/smartseg/SegmentationOutput.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <exception>
+#include <functional>
 #include <map>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "interfaces/core/Settings.h"
 #include "interfaces/smartcore/SmartLabelCollection.h"
 #include "interfaces/smartcore/SmartSegmenterResults.h"
 #include "vision/SmartSegmenter/SmartSegmenterOperator"
@@ -99,6 +106,15 @@ std::size_t KeptSequenceAt(const std::string& name, std::size_t position) {
 }
 
 const char* kLabelsSuffix = "labels";
+
+// Images up to this size have their output files drawn and encoded on several threads.
+constexpr double kParallelOutputPixels = 16.0 * 1024 * 1024;
+
+// The engine's thread count (smartseg --threads) also bounds the threads that encode outputs.
+int OutputThreadCount() {
+  if (!Tamrix::Vision::VisionToolMultiThreading::Enable()) return 1;
+  return std::max(1, Tamrix::Vision::VisionToolMultiThreading::ThreadCount());
+}
 const char* kOverlaySuffix = "overlay";
 
 std::filesystem::path OutputPath(const SegmentationFiles& files, const std::string& suffix) {
@@ -203,37 +219,83 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
   const int width = files.pixels.cols;
   const int height = files.pixels.rows;
   const cv::Mat values = LabelValueImage(files.labels, width, height);
-  FileSet set;
-  const auto add = [&](const std::string& suffix, const cv::Mat& image) {
-    const auto path = OutputPath(files, suffix);
-    set.Stage(path, EncodePng(image, path));
-    return path.filename().string();
+  // Each image file: its path and how to draw it. They are drawn and encoded side by side, and
+  // staged in this order once all are encoded.
+  struct Output {
+    std::filesystem::path path;
+    std::function<cv::Mat()> draw;
+    std::string bytes;
+  };
+  std::vector<Output> outputs;
+  const auto add = [&](const std::string& suffix, std::function<cv::Mat()> draw) {
+    outputs.push_back(Output{OutputPath(files, suffix), std::move(draw), {}});
+    return outputs.back().path.filename().string();
   };
 
   Json labels = Json::array();
   for (std::size_t k = 0; k < files.labels.size(); ++k) {
     const LabelResult& label = files.labels[k];
     const std::string fileName = LabelFileName(label.name);
+    const auto* result = label.result.get();
     Json entry{{"name", label.name},
                {"value", k + 1},
-               {"file", add(fileName, MaskImage(label.result.get(), width, height))}};
+               {"file", add(fileName, [=] { return MaskImage(result, width, height); })}};
     if (files.probabilities) {
-      entry["probability_file"] =
-          add(fileName + "_prob", label.result ? ProbabilityImage(*label.result, width, height)
-                                               : cv::Mat(height, width, CV_8UC1, cv::Scalar(0)));
+      entry["probability_file"] = add(fileName + "_prob", [=] {
+        return result != nullptr ? ProbabilityImage(*result, width, height)
+                                 : cv::Mat(height, width, CV_8UC1, cv::Scalar(0));
+      });
     }
     entry["area"] = label.result ? label.result->Area() : 0;
     entry["bbox"] = PixelBox(label.result.get());
     labels.push_back(std::move(entry));
   }
-  const Json labelImage{{"file", add(kLabelsSuffix, values)},
+  const Json labelImage{{"file", add(kLabelsSuffix, [&] { return values; })},
                         {"bits", values.depth() == CV_16U ? 16 : 8}};
-  const Json overlay = add(kOverlaySuffix, Overlay(files.pixels, values));
+  const Json overlay = add(kOverlaySuffix, [&] { return Overlay(files.pixels, values); });
   Json summary{{"image", files.imageName},
                {"labels", labels},
                {"label_image", labelImage},
                {"overlay", overlay},
                {"seconds", files.seconds}};
+
+  FileSet set;
+  // Large images are drawn and staged one file at a time: a drawn overlay alone is three bytes a
+  // pixel, and the encoded files would all be held until the last one is done.
+  const bool sideBySide = static_cast<double>(width) * height <= kParallelOutputPixels;
+  const int workers = sideBySide ? OutputThreadCount() : 1;
+  if (workers <= 1) {
+    for (Output& output : outputs) set.Stage(output.path, EncodePng(output.draw(), output.path));
+  } else {
+    std::atomic<std::size_t> next{0};
+    std::exception_ptr failure;
+    std::mutex failureMutex;
+    const auto work = [&] {
+      for (std::size_t i = next++; i < outputs.size(); i = next++) {
+        try {
+          outputs[i].bytes = EncodePng(outputs[i].draw(), outputs[i].path);
+        } catch (...) {
+          std::lock_guard<std::mutex> lock(failureMutex);
+          if (!failure) failure = std::current_exception();
+        }
+      }
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < std::min<int>(workers, static_cast<int>(outputs.size())); ++t) {
+      try {
+        helpers.emplace_back(work);
+      } catch (const std::system_error&) {
+        break;  // no thread to be had: the others do it all
+      }
+    }
+    work();
+    for (std::thread& helper : helpers) helper.join();
+    if (failure) std::rethrow_exception(failure);
+    for (Output& output : outputs) {
+      set.Stage(output.path, output.bytes);
+      std::string().swap(output.bytes);
+    }
+  }
   // Names from files need not be UTF-8; the JSON stays valid with U+FFFD in their place.
   set.Stage(files.folder / (files.stem + ".json"),
             summary.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
