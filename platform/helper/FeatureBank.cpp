@@ -1,9 +1,5 @@
 #include "platform/helper/FeatureBank.h"
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -94,7 +90,7 @@ void Eigenvalues(float a, float b, float c, float& larger, float& smaller) {
 
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kLargeUnit = std::size_t{2} << 20;
 // Freed blocks kept for reuse: a tile's features (the feature cache holds the others) and the
 // planes and bands of two workers. More only adds to the peak of large images.
 constexpr std::size_t kPoolBudget = std::size_t{64} << 20;
@@ -113,12 +109,11 @@ LargePool& Pool() {
   return *pool;
 }
 
-// Blocks from 256 KiB on are pooled, rounded to 64 KiB (whole huge pages from two huge pages on,
-// where they are also placed in huge pages), so that sizes that differ a little still match.
+// Blocks from 256 KiB on are pooled, rounded to 64 KiB (to 2 MiB from 4 MiB on), so that sizes
+// that differ a little still match.
 bool Pooled(std::size_t bytes) { return bytes >= (std::size_t{256} << 10); }
-bool Huge(std::size_t bytes) { return bytes >= 2 * kHugePage; }
 std::size_t Rounded(std::size_t bytes) {
-  const std::size_t unit = Huge(bytes) ? kHugePage : std::size_t{64} << 10;
+  const std::size_t unit = bytes >= 2 * kLargeUnit ? kLargeUnit : std::size_t{64} << 10;
   return (bytes + unit - 1) / unit * unit;
 }
 
@@ -147,14 +142,9 @@ void* AllocateLarge(std::size_t bytes) {
         return pointer;
       }
     }
-    if (!Huge(bytes)) {
-      pointer = std::malloc(rounded);
-    } else {
-      pointer = std::aligned_alloc(kHugePage, rounded);
-#ifdef __linux__
-      if (pointer != nullptr) ::madvise(pointer, rounded, MADV_HUGEPAGE);
-#endif
-    }
+    // Ordinary pages: huge pages were both slower (each fault clears 2 MiB, most of it for
+    // buffers that are only partly written) and larger at the peak.
+    pointer = std::malloc(rounded);
     if (pointer == nullptr) throw std::bad_alloc();
     std::lock_guard<std::mutex> lock(pool.mutex);
     pool.live[pointer] = rounded;

@@ -12,10 +12,9 @@
 
 namespace Tamrix::Vision::SmartSegmenterHelper::detail {
 
-// Allocates large buffers in huge pages where the system offers them on request: a tile's features
-// and filter planes are tens of megabytes, and faulting fresh memory in page by page costs more
-// than computing it. Freed large blocks are therefore kept (up to a fixed budget) and handed out
-// again for a request of the same rounded size. Thread-safe.
+// Allocates large buffers: a tile's features and filter planes are megabytes each, and faulting
+// fresh memory in costs about as much as computing it. Freed large blocks are therefore kept (up
+// to a fixed budget) and handed out again for a request of the same rounded size. Thread-safe.
 void* AllocateLarge(std::size_t bytes);
 // `bytes` must be the size `pointer` was allocated with.
 void FreeLarge(void* pointer, std::size_t bytes);

@@ -23,7 +23,7 @@ std::weak_ptr<const void> OwnerOf(const IImage& image) {
 FeatureCache::FeatureCache(std::size_t byteBudget) : budget_(byteBudget) {}
 
 FeatureCache& FeatureCache::Shared() {
-  static FeatureCache cache(std::size_t{160} << 20);
+  static FeatureCache cache(std::size_t{96} << 20);
   return cache;
 }
 

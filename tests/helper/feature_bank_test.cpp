@@ -387,7 +387,7 @@ TEST(LargeBuffers, FreedBlocksAreReusedWithinABudgetAndSmallOnesAreNotPooled) {
   static_cast<unsigned char*>(first)[kBytes - 1] = 7;
   FreeLarge(first, kBytes);
   EXPECT_GE(PooledLargeBytes(), pooled + kBytes);
-  // A little smaller still rounds to the same whole huge pages.
+  // A little smaller still rounds to the same size.
   void* again = AllocateLarge(kBytes - 1000);
   EXPECT_EQ(again, first);
   FreeLarge(again, kBytes - 1000);
