@@ -110,6 +110,10 @@ bool WriteRows(png_structp png, png_infop info, png_uint_32 width, png_uint_32 h
   png_set_compression_strategy(png, Z_RLE);
   png_set_IHDR(png, info, width, height, bitDepth, colourType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // One filter, not libpng's per-row choice among all five (which filters every row five times):
+  // none for grey results (flat runs), "up" for colour overlays (photographs, whose rows repeat).
+  png_set_filter(png, PNG_FILTER_TYPE_BASE,
+                 colourType == PNG_COLOR_TYPE_RGB ? PNG_FILTER_UP : PNG_FILTER_NONE);
   png_write_info(png, info);
   if (bitDepth == 16) png_set_swap(png);
   if (colourType == PNG_COLOR_TYPE_RGB) png_set_bgr(png);
