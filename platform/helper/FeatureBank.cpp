@@ -322,6 +322,75 @@ void GaussianBlurRows(const float* source, float* target, int width, int height,
 
 namespace {
 
+// acc[i] = w * centre[i], and acc[i] += w * (a[i] + b[i]): the steps of a symmetric filter. Each
+// element is the same operations in the same order at any vector width (and without fused
+// multiply-adds), so the AVX2 versions give the plain versions' values bit for bit.
+inline __attribute__((always_inline)) void ScaleBody(float* acc, const float* centre, float w,
+                                                     std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) acc[i] = w * centre[i];
+}
+inline __attribute__((always_inline)) void PairBody(float* acc, const float* a, const float* b,
+                                                    float w, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) acc[i] += w * (a[i] + b[i]);
+}
+__attribute__((target("avx2"))) void ScaleAvx2(float* acc, const float* centre, float w,
+                                               std::size_t n) {
+  ScaleBody(acc, centre, w, n);
+}
+__attribute__((target("avx2"))) void PairAvx2(float* acc, const float* a, const float* b, float w,
+                                              std::size_t n) {
+  PairBody(acc, a, b, w, n);
+}
+void ScalePlain(float* acc, const float* centre, float w, std::size_t n) {
+  ScaleBody(acc, centre, w, n);
+}
+void PairPlain(float* acc, const float* a, const float* b, float w, std::size_t n) {
+  PairBody(acc, a, b, w, n);
+}
+
+struct FilterSteps {
+  void (*scale)(float*, const float*, float, std::size_t);
+  void (*pair)(float*, const float*, const float*, float, std::size_t);
+};
+
+const FilterSteps& Steps() {
+  static const FilterSteps steps = __builtin_cpu_supports("avx2")
+                                       ? FilterSteps{ScaleAvx2, PairAvx2}
+                                       : FilterSteps{ScalePlain, PairPlain};
+  return steps;
+}
+
+// The separable Gaussian of `weights` (GaussianWeights) of a plane of `channels` interleaved
+// floats per pixel, at the plane rows `rows` and plane columns x0 .. x1 - 1 only, into the same
+// places of `target`. Reads the radius of rows and columns around them, which must be there. A
+// value is the same sum in the same order whichever rows and columns are asked for.
+void BlurAt(const Plane& source, Plane& target, int channels, const std::vector<int>& rows, int x0,
+            int x1, const std::vector<float>& weights, std::vector<float>& scratch) {
+  const FilterSteps& steps = Steps();
+  const int radius = static_cast<int>(weights.size()) - 1;
+  const auto c = static_cast<std::size_t>(channels);
+  const std::size_t across = static_cast<std::size_t>(x1 - x0 + 2 * radius) * c;
+  const std::size_t out = static_cast<std::size_t>(x1 - x0) * c;
+  scratch.resize(across);
+  float* column = scratch.data();
+  const std::size_t first = static_cast<std::size_t>(x0 - radius) * c;
+  for (const int y : rows) {
+    // Down the columns first, over every column the row pass reads.
+    steps.scale(column, source.Row(y) + first, weights[0], across);
+    for (int k = 1; k <= radius; ++k) {
+      steps.pair(column, source.Row(y - k) + first, source.Row(y + k) + first,
+                 weights[static_cast<std::size_t>(k)], across);
+    }
+    float* result = target.Row(y) + static_cast<std::size_t>(x0) * c;
+    const float* middle = column + static_cast<std::size_t>(radius) * c;
+    steps.scale(result, middle, weights[0], out);
+    for (int k = 1; k <= radius; ++k) {
+      const std::size_t shift = static_cast<std::size_t>(k) * c;
+      steps.pair(result, middle - shift, middle + shift, weights[static_cast<std::size_t>(k)], out);
+    }
+  }
+}
+
 // The tile pixels whose features are kept: per tile row that has any, its (tile-relative) y, the
 // x of its kept pixels, and where the first of them goes among the tile's kept pixels.
 struct KeptRow {
@@ -409,8 +478,11 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
   // the pixel-major tile.
   struct Workspace {
     Plane products, integrated;
-    std::vector<float> rows;
+    std::vector<float> rows, scratch;
   };
+  // The plane rows of the kept pixels: the only rows the integration-scale blur is needed at.
+  std::vector<int> keptPlaneRows;
+  for (const KeptRow& keptRow : kept) keptPlaneRows.push_back(keptRow.y + halo);
   std::vector<Workspace> workspaces(static_cast<std::size_t>(workers));
   const auto width = static_cast<std::size_t>(rect.width);
   RunTasks(channels * scaleCount, workers, [&](int task, int worker) {
@@ -450,11 +522,9 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
       }
     }
 
-    // Only the tile's own pixels are read from the integration-scale blur.
-    const cv::Rect core = around(0);
-    const cv::Mat products = View(ws.products, 4);
-    cv::Mat integrated = View(ws.integrated, 4)(core);
-    Blur(products(core), integrated, layout.IntegrationScale(s));
+    // Only the kept pixels' rows of the tile are read from the integration-scale blur.
+    BlurAt(ws.products, ws.integrated, 4, keptPlaneRows, halo, halo + rect.width,
+           GaussianWeights(layout.IntegrationScale(s)), ws.scratch);
 
     // The scale's nine features of the tile's pixels, computed a row at a time in loops that
     // vectorise, then written into the pixel-major tile in one pass of nine adjacent values.
