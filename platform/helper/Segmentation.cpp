@@ -77,7 +77,28 @@ void Draw(PixelMask& target, const IShape& shape) {
     return;
   }
   const double stroke = shape.IsArea() ? 0.0 : kCurveStrokeWidth;
-  Unite(target, shape.Rasterize(target.Width(), target.Height(), stroke));
+  const PixelMask raster = shape.Rasterize(target.Width(), target.Height(), stroke);
+  if (raster.Width() != target.Width() || raster.Height() != target.Height() || box.Empty() ||
+      !std::isfinite(box.X0) || !std::isfinite(box.X1) || !std::isfinite(box.Y0) ||
+      !std::isfinite(box.Y1)) {
+    Unite(target, raster);
+    return;
+  }
+  // Only the rows of the shape's box, widened by the stroke and a pixel of rounding, can hold its
+  // pixels: a scribble need not cost a pass over the whole image.
+  const double margin = stroke + 2.0;
+  const auto clampRow = [&](double value) {
+    return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(target.Height())));
+  };
+  const int y0 = clampRow(std::floor(box.Y0 - margin));
+  const int y1 = clampRow(std::ceil(box.Y1 + margin) + 1.0);
+  const auto width = static_cast<std::size_t>(target.Width());
+  auto& bits = target.Data();
+  const auto& add = raster.Data();
+  for (std::size_t i = static_cast<std::size_t>(y0) * width;
+       i < static_cast<std::size_t>(y1) * width; ++i) {
+    bits[i] = bits[i] | add[i];
+  }
 }
 
 }  // namespace
@@ -268,6 +289,13 @@ void ClassifyTileRow(const RandomForest& forest, const IImage& image, const Pixe
   }
 }
 
+// std::lround of a level in 0 .. 255 (halves away from zero), without a library call per pixel:
+// the fraction of a non-negative float below 2^23 is exact, so this is lround's very result.
+std::uint8_t RoundedLevel(float level) {
+  const auto whole = static_cast<int>(level);
+  return static_cast<std::uint8_t>(whole + (level - static_cast<float>(whole) >= 0.5f ? 1 : 0));
+}
+
 // What the Gaussian of scale `sigma` gives a plane of ones away from its edges: every pixel
 // weighs 1, so each blurred weight is the same sum of the same terms, wherever the pixel lies.
 float UniformBlurWeight(double sigma) {
@@ -422,7 +450,7 @@ std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage&
       for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
         float value = interpolate(above, x);
         if (t != 0.0f) value += (interpolate(below, x) - value) * t;
-        out[x] = static_cast<std::uint8_t>(std::lround(value * 255.0f));
+        out[x] = RoundedLevel(value * 255.0f);
       }
     }
   };

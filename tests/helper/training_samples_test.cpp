@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "interfaces/core/Ellipse.h"
+#include "interfaces/core/EllipticalArc.h"
 #include "interfaces/core/LineSegment.h"
 #include "interfaces/core/RectangleAffine.h"
 #include "platform/helper/Segmentation.h"
@@ -96,6 +97,40 @@ TEST(TrainingSamples, ManySmallAreasGiveExactlyThePixelsOfTheirOwnRasters) {
   const LabelMasks masks = scene.Masks("a");
   EXPECT_GT(masks.positive.Count(), 100);
   EXPECT_GT(masks.negative.Count(), 50);
+  EXPECT_EQ(masks.positive.Data(), expectedA.Data());
+  EXPECT_EQ(masks.negative.Data(), expectedB.Data());
+}
+
+TEST(TrainingSamples, CurvesAndLargeAreasGiveExactlyThePixelsOfTheirOwnRasters) {
+  // Scribbles in every direction, some reaching past the image, and areas too large for a box of
+  // their own: each must mark exactly its whole-image raster's pixels (a stroke 3 pixels wide for
+  // the curves).
+  Scene scene;
+  PixelMask expectedA(40, 30), expectedB(40, 30);
+  Noise noise(7);
+  for (int i = 0; i < 60; ++i) {
+    const Point2D from{noise.Uniform() * 50.0 - 5.0, noise.Uniform() * 40.0 - 5.0};
+    const Point2D to{from.X + noise.Uniform() * 20.0 - 10.0,
+                     from.Y + noise.Uniform() * 20.0 - 10.0};
+    std::shared_ptr<IShape> shape;
+    if (i % 10 == 9) {
+      shape = std::make_shared<Ellipse>(kToken, from, 12.0 + noise.Uniform() * 8.0, 9.0, 0.3);
+    } else if (i % 10 == 4) {
+      shape = std::make_shared<EllipticalArc>(kToken, from, 3.0 + noise.Uniform() * 9.0, 5.0,
+                                              noise.Uniform(), noise.Uniform() * 6.0, 2.5);
+    } else {
+      shape = std::make_shared<LineSegment>(kToken, from, to);
+    }
+    const bool toA = i % 2 == 0;
+    scene.item->AddAssignment(toA ? scene.a : scene.b, shape);
+    const PixelMask raster = shape->Rasterize(40, 30, shape->IsArea() ? 0.0 : kCurveStrokeWidth);
+    for (std::size_t k = 0; k < raster.Data().size(); ++k) {
+      if (raster.Data()[k] != 0) (toA ? expectedA : expectedB).Data()[k] = 1;
+    }
+  }
+  const LabelMasks masks = scene.Masks("a");
+  EXPECT_GT(masks.positive.Count(), 200);
+  EXPECT_GT(masks.negative.Count(), 200);
   EXPECT_EQ(masks.positive.Data(), expectedA.Data());
   EXPECT_EQ(masks.negative.Data(), expectedB.Data());
 }
