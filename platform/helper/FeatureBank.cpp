@@ -481,8 +481,8 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
     std::vector<float> rows, scratch;
   };
   // The plane rows of the kept pixels: the only rows the integration-scale blur is needed at.
-  std::vector<int> keptPlaneRows;
-  for (const KeptRow& keptRow : kept) keptPlaneRows.push_back(keptRow.y + halo);
+  std::vector<int> keptPlaneRows(kept.size());
+  for (std::size_t r = 0; r < kept.size(); ++r) keptPlaneRows[r] = kept[r].y + halo;
   std::vector<Workspace> workspaces(static_cast<std::size_t>(workers));
   const auto width = static_cast<std::size_t>(rect.width);
   RunTasks(channels * scaleCount, workers, [&](int task, int worker) {

@@ -250,7 +250,7 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
     entry["bbox"] = PixelBox(label.result.get());
     labels.push_back(std::move(entry));
   }
-  const Json labelImage{{"file", add(kLabelsSuffix, [&] { return values; })},
+  const Json labelImage{{"file", add(kLabelsSuffix, [&] { return cv::Mat(values); })},
                         {"bits", values.depth() == CV_16U ? 16 : 8}};
   const Json overlay = add(kOverlaySuffix, [&] { return Overlay(files.pixels, values); });
   Json summary{{"image", files.imageName},
