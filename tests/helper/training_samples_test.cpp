@@ -24,6 +24,27 @@ struct Scene {
   LabelMasks Masks(const char* label) const { return RasterizeLabelMasks(*item, 40, 30, label); }
 };
 
+// Shapes assigned to "a" or "b" of a scene, and the masks their own whole-image rasters give
+// (curves with their stroke): what RasterizeLabelMasks must give, however it draws them.
+struct OwnRasters {
+  Scene scene;
+  PixelMask a{40, 30}, b{40, 30};
+  void Add(bool toA, const std::shared_ptr<IShape>& shape) {
+    scene.item->AddAssignment(toA ? scene.a : scene.b, shape);
+    const PixelMask raster = shape->Rasterize(40, 30, shape->IsArea() ? 0.0 : kCurveStrokeWidth);
+    for (std::size_t k = 0; k < raster.Data().size(); ++k) {
+      if (raster.Data()[k] != 0) (toA ? a : b).Data()[k] = 1;
+    }
+  }
+  void Check(int leastA, int leastB) const {
+    const LabelMasks masks = scene.Masks("a");
+    EXPECT_GT(masks.positive.Count(), leastA);
+    EXPECT_GT(masks.negative.Count(), leastB);
+    EXPECT_EQ(masks.positive.Data(), a.Data());
+    EXPECT_EQ(masks.negative.Data(), b.Data());
+  }
+};
+
 TEST(TrainingSamples, AreasOfTheLabelArePositiveAndAreasOfOthersNegative) {
   Scene scene;
   // Pixel centres x in [2, 6) and y in [3, 5) lie inside the first rectangle: 4 x 2 pixels.
@@ -65,8 +86,7 @@ TEST(TrainingSamples, ManySmallAreasGiveExactlyThePixelsOfTheirOwnRasters) {
   // A dense label mask arrives as thousands of small rectangles; each is drawn in its own box,
   // which must give the very pixels its whole-image raster gives: rotated and skewed
   // rectangles, rectangles on pixel edges and beyond the image, ellipses and polygons.
-  Scene scene;
-  PixelMask expectedA(40, 30), expectedB(40, 30);
+  OwnRasters expected;
   Noise noise(5);
   for (int i = 0; i < 300; ++i) {
     const Point2D centre{noise.Uniform() * 46.0 - 3.0, noise.Uniform() * 36.0 - 3.0};
@@ -87,26 +107,16 @@ TEST(TrainingSamples, ManySmallAreasGiveExactlyThePixelsOfTheirOwnRasters) {
         shape = Square(std::floor(centre.X) - 0.5, std::floor(centre.Y) - 0.5,
                        std::floor(centre.X) + std::floor(w) + 0.5, std::floor(centre.Y) + 0.5);
     }
-    const bool toA = i % 3 != 0;
-    scene.item->AddAssignment(toA ? scene.a : scene.b, shape);
-    const PixelMask raster = shape->Rasterize(40, 30, 0.0);
-    for (std::size_t k = 0; k < raster.Data().size(); ++k) {
-      if (raster.Data()[k] != 0) (toA ? expectedA : expectedB).Data()[k] = 1;
-    }
+    expected.Add(i % 3 != 0, shape);
   }
-  const LabelMasks masks = scene.Masks("a");
-  EXPECT_GT(masks.positive.Count(), 100);
-  EXPECT_GT(masks.negative.Count(), 50);
-  EXPECT_EQ(masks.positive.Data(), expectedA.Data());
-  EXPECT_EQ(masks.negative.Data(), expectedB.Data());
+  expected.Check(100, 50);
 }
 
 TEST(TrainingSamples, CurvesAndLargeAreasGiveExactlyThePixelsOfTheirOwnRasters) {
   // Scribbles in every direction, some reaching past the image, and areas too large for a box of
   // their own: each must mark exactly its whole-image raster's pixels (a stroke 3 pixels wide for
   // the curves).
-  Scene scene;
-  PixelMask expectedA(40, 30), expectedB(40, 30);
+  OwnRasters expected;
   Noise noise(7);
   for (int i = 0; i < 60; ++i) {
     const Point2D from{noise.Uniform() * 50.0 - 5.0, noise.Uniform() * 40.0 - 5.0};
@@ -121,18 +131,9 @@ TEST(TrainingSamples, CurvesAndLargeAreasGiveExactlyThePixelsOfTheirOwnRasters) 
     } else {
       shape = std::make_shared<LineSegment>(kToken, from, to);
     }
-    const bool toA = i % 2 == 0;
-    scene.item->AddAssignment(toA ? scene.a : scene.b, shape);
-    const PixelMask raster = shape->Rasterize(40, 30, shape->IsArea() ? 0.0 : kCurveStrokeWidth);
-    for (std::size_t k = 0; k < raster.Data().size(); ++k) {
-      if (raster.Data()[k] != 0) (toA ? expectedA : expectedB).Data()[k] = 1;
-    }
+    expected.Add(i % 2 == 0, shape);
   }
-  const LabelMasks masks = scene.Masks("a");
-  EXPECT_GT(masks.positive.Count(), 200);
-  EXPECT_GT(masks.negative.Count(), 200);
-  EXPECT_EQ(masks.positive.Data(), expectedA.Data());
-  EXPECT_EQ(masks.negative.Data(), expectedB.Data());
+  expected.Check(200, 200);
 }
 
 TEST(TrainingSamples, ChoiceIsCappedSortedAndSeeded) {
