@@ -600,8 +600,8 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
   return ComputeFeatures(image, std::move(tile), layout, kept);
 }
 
-TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
-                                 const FeatureLayout& layout, std::vector<std::uint32_t> pixels) {
+TileFeatures ComputePixelFeatures(const IImage& image, const TileRect& rect,
+                                  const FeatureLayout& layout, std::vector<std::uint32_t> pixels) {
   TileFeatures tile;
   tile.rect = rect;
   tile.sparse = true;

@@ -186,8 +186,8 @@ TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
                                  const FeatureLayout& layout, int step = 1);
 // The same for the listed pixels of `rect` only (raster indices within it; repeats and indices
 // past its end are dropped), with exactly the values every pixel gets.
-TileFeatures ComputeTileFeatures(const IImage& image, const TileRect& rect,
-                                 const FeatureLayout& layout, std::vector<std::uint32_t> pixels);
+TileFeatures ComputePixelFeatures(const IImage& image, const TileRect& rect,
+                                  const FeatureLayout& layout, std::vector<std::uint32_t> pixels);
 
 // The rectangles, at most tileSize x tileSize, that cover a width x height image row by row.
 std::vector<TileRect> TileGrid(int width, int height, int tileSize);

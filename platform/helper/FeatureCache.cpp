@@ -55,9 +55,10 @@ std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const
   return Find(image, rect, layout, step, false, {});
 }
 
-std::shared_ptr<const TileFeatures> FeatureCache::Get(const IImage& image, const TileRect& rect,
-                                                      const FeatureLayout& layout,
-                                                      std::vector<std::uint32_t> pixels) {
+std::shared_ptr<const TileFeatures> FeatureCache::GetPixels(const IImage& image,
+                                                            const TileRect& rect,
+                                                            const FeatureLayout& layout,
+                                                            std::vector<std::uint32_t> pixels) {
   std::sort(pixels.begin(), pixels.end());
   pixels.erase(std::unique(pixels.begin(), pixels.end()), pixels.end());
   return Find(image, rect, layout, 1, true, std::move(pixels));
@@ -69,7 +70,7 @@ std::shared_ptr<const TileFeatures> FeatureCache::Find(const IImage& image, cons
                                                        std::vector<std::uint32_t> pixels) {
   const auto compute = [&] {
     return std::make_shared<const TileFeatures>(
-        sparse ? ComputeTileFeatures(image, rect, layout, pixels)
+        sparse ? ComputePixelFeatures(image, rect, layout, pixels)
                : ComputeTileFeatures(image, rect, layout, step));
   };
   const std::weak_ptr<const void> owner = OwnerOf(image);

@@ -37,11 +37,11 @@ class FeatureCache {
   // cached.
   std::shared_ptr<const TileFeatures> Get(const IImage& image, const TileRect& rect,
                                           const FeatureLayout& layout, int step = 1);
-  // The features of the listed pixels of `rect` (raster indices within it), as Get with a step
-  // gives those of a grid; an entry serves the same list only.
-  std::shared_ptr<const TileFeatures> Get(const IImage& image, const TileRect& rect,
-                                          const FeatureLayout& layout,
-                                          std::vector<std::uint32_t> pixels);
+  // The features of the listed pixels of `rect` (raster indices within it), as Get gives those of
+  // a grid; an entry serves the same list only.
+  std::shared_ptr<const TileFeatures> GetPixels(const IImage& image, const TileRect& rect,
+                                                const FeatureLayout& layout,
+                                                std::vector<std::uint32_t> pixels);
 
   // Tiles computed so far (cached or not); for diagnostics and tests.
   std::uint64_t ComputedTiles() const;

@@ -223,9 +223,9 @@ SampleMatrix SampleItem(const IImage& image, const LabelMasks& masks, const Feat
                  ? cache->Get(image, rect, layout)
                  : std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
     }
-    return cache != nullptr ? cache->Get(image, rect, layout, std::move(pixels))
+    return cache != nullptr ? cache->GetPixels(image, rect, layout, std::move(pixels))
                             : std::make_shared<const TileFeatures>(
-                                  ComputeTileFeatures(image, rect, layout, std::move(pixels)));
+                                  ComputePixelFeatures(image, rect, layout, std::move(pixels)));
   };
   for (const TileRect& rect : TileGrid(width, image.Height(), kTileSize)) {
     std::shared_ptr<const TileFeatures> tile;

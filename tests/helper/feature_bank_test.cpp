@@ -237,7 +237,7 @@ TEST(FeatureBank, ASparseTileHoldsExactlyTheFeaturesOfTheListedPixels) {
   const TileRect rect{4, 6, 61, 47};
   const TileFeatures every = ComputeTileFeatures(*image, rect, layout);
   // Unsorted, repeated, two on one row, and one past the rectangle's end (dropped).
-  const TileFeatures some = ComputeTileFeatures(
+  const TileFeatures some = ComputePixelFeatures(
       *image, rect, layout, {61u * 46 + 60, 5u, 0u, 61u * 20 + 7, 5u, 61u * 47});
   EXPECT_TRUE(some.sparse);
   EXPECT_EQ(some.pixels, (std::vector<std::uint32_t>{0u, 5u, 61u * 20 + 7, 61u * 46 + 60}));

@@ -50,10 +50,10 @@ TEST(FeatureCache, ChangedPixelsLayoutsTilesOrImagesAreComputedAnew) {
 
   // A grid or a list of pixels is an entry of its own; a list is found again in any order.
   cache.Get(*image, TileRect{0, 0, 40, 40}, layout, 2);
-  const auto listed = cache.Get(*image, TileRect{0, 0, 40, 40}, layout, {7u, 3u, 7u});
+  const auto listed = cache.GetPixels(*image, TileRect{0, 0, 40, 40}, layout, {7u, 3u, 7u});
   EXPECT_EQ(cache.ComputedTiles(), 6u);
-  EXPECT_EQ(cache.Get(*image, TileRect{0, 0, 40, 40}, layout, {3u, 7u}), listed);
-  cache.Get(*image, TileRect{0, 0, 40, 40}, layout, {3u});
+  EXPECT_EQ(cache.GetPixels(*image, TileRect{0, 0, 40, 40}, layout, {3u, 7u}), listed);
+  cache.GetPixels(*image, TileRect{0, 0, 40, 40}, layout, {3u});
   EXPECT_EQ(cache.ComputedTiles(), 7u);
 
   // Another image with equal pixels but one is not confused with the first.
