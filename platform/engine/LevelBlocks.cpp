@@ -11,13 +11,18 @@ LevelBlocks::LevelBlocks(const std::uint8_t* levels, int width, int height)
   const int blocksHigh = width > 0 ? (height + kSide - 1) / kSide : 0;
   blocks_.resize(static_cast<std::size_t>(blocksWide_) * static_cast<std::size_t>(blocksHigh));
   const auto rowBytes = static_cast<std::size_t>(width);
+  const auto cornerOf = [&](int bx, int by) {
+    return levels + static_cast<std::size_t>(by) * kSide * rowBytes +
+           static_cast<std::size_t>(bx) * kSide;
+  };
+  // First which blocks are uniform, then the others' runs in one allocation of their exact size:
+  // growing it run by run would copy and fault in fresh pages again and again.
+  std::size_t runs = 0;
   for (int by = 0; by < blocksHigh; ++by) {
-    const int y0 = by * kSide;
-    const int rows = std::min(kSide, height - y0);
+    const int rows = std::min(kSide, height - by * kSide);
     for (int bx = 0; bx < blocksWide_; ++bx) {
-      const int x0 = bx * kSide;
-      const int columns = std::min(kSide, width - x0);
-      const std::uint8_t* corner = levels + static_cast<std::size_t>(y0) * rowBytes + x0;
+      const int columns = std::min(kSide, width - bx * kSide);
+      const std::uint8_t* corner = cornerOf(bx, by);
       const std::uint8_t first = corner[0];
       bool uniform = true;
       for (int y = 0; y < rows && uniform; ++y) {
@@ -25,23 +30,25 @@ LevelBlocks::LevelBlocks(const std::uint8_t* levels, int width, int height)
         uniform = std::all_of(row, row + columns, [first](std::uint8_t v) { return v == first; });
       }
       std::uint32_t& entry = blocks_[static_cast<std::size_t>(by) * blocksWide_ + bx];
-      if (uniform) {
-        entry = kUniform | first;
-        continue;
-      }
-      const std::size_t run = data_.size() / (kSide * kSide);
-      entry = static_cast<std::uint32_t>(run);
-      // Edge blocks are kept whole too, their outside zero, so that every run has one shape.
-      data_.resize(data_.size() + kSide * kSide, 0);
-      std::uint8_t* target = data_.data() + run * kSide * kSide;
+      entry = uniform ? kUniform | first : static_cast<std::uint32_t>(runs++);
+    }
+  }
+  // Edge blocks are kept whole too, their outside zero, so that every run has one shape.
+  data_.assign(runs * kSide * kSide, 0);
+  for (int by = 0; by < blocksHigh; ++by) {
+    const int rows = std::min(kSide, height - by * kSide);
+    for (int bx = 0; bx < blocksWide_; ++bx) {
+      const std::uint32_t entry = blocks_[static_cast<std::size_t>(by) * blocksWide_ + bx];
+      if ((entry & kUniform) != 0) continue;
+      const auto columns = static_cast<std::size_t>(std::min(kSide, width - bx * kSide));
+      std::uint8_t* target = data_.data() + static_cast<std::size_t>(entry) * kSide * kSide;
+      const std::uint8_t* corner = cornerOf(bx, by);
       for (int y = 0; y < rows; ++y) {
         std::memcpy(target + static_cast<std::size_t>(y) * kSide,
-                    corner + static_cast<std::size_t>(y) * rowBytes,
-                    static_cast<std::size_t>(columns));
+                    corner + static_cast<std::size_t>(y) * rowBytes, columns);
       }
     }
   }
-  data_.shrink_to_fit();
 }
 
 void LevelBlocks::Unpack(std::uint8_t* out) const {

@@ -1,5 +1,6 @@
 #include "tools/smartseg/AtomicFile.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -23,10 +24,19 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
   if (!std::filesystem::is_regular_file(status)) throw WorkError(path, "not a regular file");
   std::ifstream stream(path, std::ios::binary);
   if (!stream) throw WorkError(path, std::string("cannot open the file: ") + std::strerror(errno));
-  std::ostringstream content;
-  content << stream.rdbuf();
+  // One allocation of the file's size, where a growing buffer would copy (and fault in fresh
+  // pages) at every doubling and once more at the end; a file that grows meanwhile still reads
+  // whole.
+  std::string bytes;
+  std::error_code sizeError;
+  const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
+  if (!sizeError && size < bytes.max_size()) bytes.reserve(static_cast<std::size_t>(size));
+  std::array<char, 1 << 16> chunk{};
+  while (stream.read(chunk.data(), chunk.size()) || stream.gcount() > 0) {
+    bytes.append(chunk.data(), static_cast<std::size_t>(stream.gcount()));
+  }
   if (stream.bad()) throw WorkError(path, "cannot read the file");
-  return content.str();
+  return bytes;
 }
 
 }  // namespace Smartseg
