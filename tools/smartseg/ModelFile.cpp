@@ -1,7 +1,9 @@
 #include "tools/smartseg/ModelFile.h"
 
 #include <cstring>
+#include <istream>
 #include <sstream>
+#include <streambuf>
 
 #include <rttr/type>
 
@@ -27,6 +29,16 @@ rttr::type OperatorType() {
   }
   return type;
 }
+
+// Reads bytes where they are: the model's bytes would otherwise be copied twice more (a substring
+// and the string stream's own copy), megabytes each for a trained model.
+class BytesBuffer : public std::streambuf {
+ public:
+  BytesBuffer(const char* begin, std::size_t size) {
+    char* first = const_cast<char*>(begin);  // only ever read
+    setg(first, first, first + size);
+  }
+};
 
 }  // namespace
 
@@ -59,7 +71,8 @@ std::shared_ptr<Operator> LoadModelBytes(const std::string& bytes,
   }
   if (version == 0) throw WorkError(path, "not a smartseg model (format version 0)");
 
-  std::istringstream stream(bytes.substr(kHeaderSize));
+  BytesBuffer buffer(bytes.data() + kHeaderSize, bytes.size() - kHeaderSize);
+  std::istream stream(&buffer);
   std::shared_ptr<Tamrix::Vorn::IObject> object;
   try {
     object = Tamrix::Vision::Archiving::LoadObject(stream);
