@@ -62,4 +62,10 @@ class TaskPool {
   bool stopping_ = false;
 };
 
+// Runs body(task, worker) for every task in 0..count-1 on up to `workers` workers: the calling
+// thread (worker 0) and tasks of TaskPool::Shared() (workers 1, 2, ...). A worker runs one task at
+// a time. Returns when every task has ended; the first failure is rethrown then. When the system
+// has no thread to give, the workers that did start run the tasks left.
+void RunTasks(int count, int workers, const std::function<void(int task, int worker)>& body);
+
 }  // namespace Tamrix::Vision

@@ -1,7 +1,12 @@
 #include "interfaces/core/TaskPool.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <exception>
+#include <system_error>
 #include <thread>
+#include <vector>
 
 namespace Tamrix::Vision {
 namespace {
@@ -79,6 +84,39 @@ void TaskPool::WorkerLoop() {
   }
   --threads_;
   if (threads_ == 0) allEnded_.notify_all();
+}
+
+void RunTasks(int count, int workerLimit, const std::function<void(int task, int worker)>& body) {
+  const int workers = std::min(count, workerLimit);
+  if (workers <= 1) {
+    for (int task = 0; task < count; ++task) body(task, 0);
+    return;
+  }
+  std::atomic<int> next{0};
+  std::exception_ptr failure;
+  std::mutex failureMutex;
+  const auto work = [&](int worker) {
+    for (int task = next++; task < count; task = next++) {
+      try {
+        body(task, worker);
+      } catch (...) {
+        std::lock_guard<std::mutex> lock(failureMutex);
+        if (!failure) failure = std::current_exception();
+      }
+    }
+  };
+  std::vector<std::future<void>> helpers;
+  for (int worker = 1; worker < workers; ++worker) {
+    try {
+      helpers.push_back(TaskPool::Shared().Launch([&work, worker] { work(worker); }));
+    } catch (const std::system_error&) {
+      // No thread to be had: the tasks left are run by the workers that did start.
+      break;
+    }
+  }
+  work(0);
+  for (auto& helper : helpers) helper.wait();
+  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace Tamrix::Vision

@@ -19,6 +19,7 @@
 #include "interfaces/core/Exceptions.h"
 #include "interfaces/core/Settings.h"
 #include "interfaces/core/TaskPool.h"
+#include "platform/helper/Avx2.h"
 
 namespace Tamrix::Vision::SmartSegmenterHelper::detail {
 
@@ -246,39 +247,6 @@ void RunTasks(int count, const std::function<void(int task, int worker)>& body) 
   RunTasks(count, EngineThreadCount(), body);
 }
 
-void RunTasks(int count, int workerLimit, const std::function<void(int task, int worker)>& body) {
-  const int workers = std::min(count, workerLimit);
-  if (workers <= 1) {
-    for (int task = 0; task < count; ++task) body(task, 0);
-    return;
-  }
-  std::atomic<int> next{0};
-  std::exception_ptr failure;
-  std::mutex failureMutex;
-  const auto work = [&](int worker) {
-    for (int task = next++; task < count; task = next++) {
-      try {
-        body(task, worker);
-      } catch (...) {
-        std::lock_guard<std::mutex> lock(failureMutex);
-        if (!failure) failure = std::current_exception();
-      }
-    }
-  };
-  std::vector<std::future<void>> helpers;
-  for (int worker = 1; worker < workers; ++worker) {
-    try {
-      helpers.push_back(TaskPool::Shared().Launch([&work, worker] { work(worker); }));
-    } catch (const std::system_error&) {
-      // No thread to be had: the tasks left are run by the workers that did start.
-      break;
-    }
-  }
-  work(0);
-  for (auto& helper : helpers) helper.wait();
-  if (failure) std::rethrow_exception(failure);
-}
-
 namespace {
 
 // The symmetric kernel of GaussianWeights(sigma) as a column of 2 radius + 1 taps.
@@ -333,6 +301,7 @@ inline __attribute__((always_inline)) void PairBody(float* acc, const float* a, 
                                                     float w, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) acc[i] += w * (a[i] + b[i]);
 }
+#ifdef TAMRIX_HELPER_AVX2
 __attribute__((target("avx2"))) void ScaleAvx2(float* acc, const float* centre, float w,
                                                std::size_t n) {
   ScaleBody(acc, centre, w, n);
@@ -341,6 +310,7 @@ __attribute__((target("avx2"))) void PairAvx2(float* acc, const float* a, const 
                                               std::size_t n) {
   PairBody(acc, a, b, w, n);
 }
+#endif
 void ScalePlain(float* acc, const float* centre, float w, std::size_t n) {
   ScaleBody(acc, centre, w, n);
 }
@@ -354,9 +324,12 @@ struct FilterSteps {
 };
 
 const FilterSteps& Steps() {
-  static const FilterSteps steps = __builtin_cpu_supports("avx2")
-                                       ? FilterSteps{ScaleAvx2, PairAvx2}
-                                       : FilterSteps{ScalePlain, PairPlain};
+#ifdef TAMRIX_HELPER_AVX2
+  static const FilterSteps steps =
+      HaveAvx2() ? FilterSteps{ScaleAvx2, PairAvx2} : FilterSteps{ScalePlain, PairPlain};
+#else
+  static const FilterSteps steps{ScalePlain, PairPlain};
+#endif
   return steps;
 }
 

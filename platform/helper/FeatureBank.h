@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "interfaces/core/ImageInterfaces.h"
+#include "interfaces/core/TaskPool.h"
 
 namespace Tamrix::Vision::SmartSegmenterHelper::detail {
 
@@ -140,13 +141,11 @@ void GaussianBlurRows(const float* source, float* target, int width, int height,
 // Worker threads the helper may use: VisionToolMultiThreading::ThreadCount() when multi-threading
 // is enabled, otherwise 1.
 int EngineThreadCount();
-// Runs body(task, worker) for every task in 0..count-1 on up to EngineThreadCount() workers: the
-// calling thread (worker 0) and tasks of the framework's TaskPool (workers 1, 2, ...). A worker
-// runs one task at a time. Returns when every task has ended; the first failure is rethrown then.
+// The framework's RunTasks on up to EngineThreadCount() workers. Callers that size per-worker
+// state first, and must not see the framework setting change in between, name the count
+// themselves with the framework's RunTasks(count, workers, body).
 void RunTasks(int count, const std::function<void(int task, int worker)>& body);
-// The same on at most `workers` workers (numbered below it), for callers that size per-worker
-// state first and must not see the framework setting change in between.
-void RunTasks(int count, int workers, const std::function<void(int task, int worker)>& body);
+using Tamrix::Vision::RunTasks;
 
 // A rectangle of pixels of an image.
 struct TileRect {

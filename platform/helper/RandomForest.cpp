@@ -6,9 +6,10 @@
 #include <numeric>
 #include <stdexcept>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include "platform/helper/Avx2.h"
+
+#ifdef TAMRIX_HELPER_AVX2
 #include <immintrin.h>
-#define TAMRIX_FOREST_AVX2 1
 #endif
 
 namespace Tamrix::Vision::SmartSegmenterHelper::detail {
@@ -248,7 +249,7 @@ float RandomForest::Predict(const float* row) const {
 
 namespace {
 
-#ifdef TAMRIX_FOREST_AVX2
+#ifdef TAMRIX_HELPER_AVX2
 // One tree for the rows of a block, sixteen at a time in two vectors of eight, with gathers: each
 // step loads every lane's node and feature value, compares and moves on, exactly as the scalar
 // walk does (a comparison with NaN is false in both), and adds the leaf value to each row's sum in
@@ -297,11 +298,6 @@ __attribute__((target("avx2"))) std::size_t WalkTreeAvx2(const std::int32_t* nod
   }
   return r;
 }
-
-bool HaveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2");
-  return have;
-}
 #endif
 
 }  // namespace
@@ -314,7 +310,7 @@ void RandomForest::PredictRows(const float* rows, std::size_t count, float* out)
   constexpr std::size_t kLanes = 8;
   const auto width = static_cast<std::size_t>(featureCount_);
   const Node* nodes = nodes_.data();
-#ifdef TAMRIX_FOREST_AVX2
+#ifdef TAMRIX_HELPER_AVX2
   // The gathers read nodes as four int32 each and index with 32-bit offsets.
   static_assert(sizeof(Node) == 4 * sizeof(std::int32_t), "nodes are read as four int32");
   const bool avx2 =
@@ -329,7 +325,7 @@ void RandomForest::PredictRows(const float* rows, std::size_t count, float* out)
       const std::int32_t root = root_[t];
       const std::int32_t depth = depth_[t];
       std::size_t r = 0;
-#ifdef TAMRIX_FOREST_AVX2
+#ifdef TAMRIX_HELPER_AVX2
       if (avx2) {
         r = WalkTreeAvx2(reinterpret_cast<const std::int32_t*>(nodes), root, depth, block, width,
                          size, sums);

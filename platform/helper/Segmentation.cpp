@@ -54,21 +54,22 @@ void Draw(PixelMask& target, const IShape& shape) {
   if (target.Width() == 0 || target.Height() == 0) return;
   const auto* region = dynamic_cast<const IRegion*>(&shape);
   const BoundingBox box = shape.Bounds();
+  const bool boxKnown = !box.Empty() && std::isfinite(box.X0) && std::isfinite(box.X1) &&
+                        std::isfinite(box.Y0) && std::isfinite(box.Y1);
+  // Clamped as doubles first: a box far outside the image must not overflow an int.
+  const auto clamp = [](double value, int last) {
+    return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(last)));
+  };
   const double imageArea = static_cast<double>(target.Width()) * target.Height();
-  if (region != nullptr && shape.IsArea() && !box.Empty() && std::isfinite(box.X0) &&
-      std::isfinite(box.X1) && std::isfinite(box.Y0) && std::isfinite(box.Y1) &&
+  auto& bits = target.Data();
+  const auto width = static_cast<std::size_t>(target.Width());
+  if (region != nullptr && shape.IsArea() && boxKnown &&
       (box.X1 - box.X0 + 3.0) * (box.Y1 - box.Y0 + 3.0) <= imageArea / 8.0) {
     // One pixel of margin absorbs rounding in the box, as the shapes' own rasterisers do.
-    // Clamped as doubles first: a box far outside the image must not overflow an int.
-    const auto clamp = [](double value, int last) {
-      return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(last)));
-    };
     const int x0 = clamp(std::floor(box.X0) - 1.0, target.Width() - 1);
     const int x1 = clamp(std::ceil(box.X1) + 1.0, target.Width() - 1);
     const int y0 = clamp(std::floor(box.Y0) - 1.0, target.Height() - 1);
     const int y1 = clamp(std::ceil(box.Y1) + 1.0, target.Height() - 1);
-    auto& bits = target.Data();
-    const auto width = static_cast<std::size_t>(target.Width());
     for (int y = y0; y <= y1; ++y) {
       for (int x = x0; x <= x1; ++x) {
         if (region->Contains(x, y)) bits[static_cast<std::size_t>(y) * width + x] = 1;
@@ -78,25 +79,18 @@ void Draw(PixelMask& target, const IShape& shape) {
   }
   const double stroke = shape.IsArea() ? 0.0 : kCurveStrokeWidth;
   const PixelMask raster = shape.Rasterize(target.Width(), target.Height(), stroke);
-  if (raster.Width() != target.Width() || raster.Height() != target.Height() || box.Empty() ||
-      !std::isfinite(box.X0) || !std::isfinite(box.X1) || !std::isfinite(box.Y0) ||
-      !std::isfinite(box.Y1)) {
+  if (!boxKnown || raster.Width() != target.Width() || raster.Height() != target.Height()) {
     Unite(target, raster);
     return;
   }
   // Only the rows of the shape's box, widened by the stroke and a pixel of rounding, can hold its
   // pixels: a scribble need not cost a pass over the whole image.
   const double margin = stroke + 2.0;
-  const auto clampRow = [&](double value) {
-    return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(target.Height())));
-  };
-  const int y0 = clampRow(std::floor(box.Y0 - margin));
-  const int y1 = clampRow(std::ceil(box.Y1 + margin) + 1.0);
-  const auto width = static_cast<std::size_t>(target.Width());
-  auto& bits = target.Data();
+  const int y0 = clamp(std::floor(box.Y0 - margin), target.Height() - 1);
+  const int y1 = clamp(std::ceil(box.Y1 + margin), target.Height() - 1);
   const auto& add = raster.Data();
   for (std::size_t i = static_cast<std::size_t>(y0) * width;
-       i < static_cast<std::size_t>(y1) * width; ++i) {
+       i < static_cast<std::size_t>(y1 + 1) * width; ++i) {
     bits[i] = bits[i] | add[i];
   }
 }

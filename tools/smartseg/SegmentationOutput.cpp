@@ -1,19 +1,15 @@
 #include "tools/smartseg/SegmentationOutput.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <exception>
 #include <functional>
 #include <map>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "interfaces/core/Settings.h"
+#include "interfaces/core/TaskPool.h"
 #include "interfaces/smartcore/SmartLabelCollection.h"
 #include "interfaces/smartcore/SmartSegmenterResults.h"
 #include "vision/SmartSegmenter/SmartSegmenterOperator"
@@ -267,30 +263,10 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
   if (workers <= 1) {
     for (Output& output : outputs) set.Stage(output.path, EncodePng(output.draw(), output.path));
   } else {
-    std::atomic<std::size_t> next{0};
-    std::exception_ptr failure;
-    std::mutex failureMutex;
-    const auto work = [&] {
-      for (std::size_t i = next++; i < outputs.size(); i = next++) {
-        try {
-          outputs[i].bytes = EncodePng(outputs[i].draw(), outputs[i].path);
-        } catch (...) {
-          std::lock_guard<std::mutex> lock(failureMutex);
-          if (!failure) failure = std::current_exception();
-        }
-      }
-    };
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < std::min<int>(workers, static_cast<int>(outputs.size())); ++t) {
-      try {
-        helpers.emplace_back(work);
-      } catch (const std::system_error&) {
-        break;  // no thread to be had: the others do it all
-      }
-    }
-    work();
-    for (std::thread& helper : helpers) helper.join();
-    if (failure) std::rethrow_exception(failure);
+    Tamrix::Vision::RunTasks(static_cast<int>(outputs.size()), workers, [&](int task, int) {
+      Output& output = outputs[static_cast<std::size_t>(task)];
+      output.bytes = EncodePng(output.draw(), output.path);
+    });
     for (Output& output : outputs) {
       set.Stage(output.path, output.bytes);
       std::string().swap(output.bytes);
