@@ -54,7 +54,7 @@ class EllipticalAnnulusSection : public GraphicInteractiveBase, public virtual I
   // Empty for an empty area.
   BoundingBox Bounds() const override;
   // The inside; strokeWidth is ignored.
-  PixelMask Rasterize(int width, int height, double strokeWidth) const override;
+  void RasterizeInto(PixelMask& target, double strokeWidth) const override;
   bool IsArea() const override { return true; }
 
  private:

@@ -51,7 +51,7 @@ class EllipticalArc : public GraphicInteractiveBase, public virtual IShape {
   Point2D PointAt(double angle) const;
 
   BoundingBox Bounds() const override;
-  PixelMask Rasterize(int width, int height, double strokeWidth) const override;
+  void RasterizeInto(PixelMask& target, double strokeWidth) const override;
   bool IsArea() const override { return false; }
 
  private:

@@ -46,7 +46,15 @@ class IShape : public virtual IChangedEvent, public virtual IDiamondGraphicShape
   virtual BoundingBox Bounds() const = 0;
   // The pixels of a width x height image that the shape covers: for an area its inside, for a
   // curve a stroke `strokeWidth` pixels wide centred on it. Parts outside the image are dropped.
-  virtual PixelMask Rasterize(int width, int height, double strokeWidth) const = 0;
+  PixelMask Rasterize(int width, int height, double strokeWidth) const {
+    PixelMask mask(width, height);
+    RasterizeInto(mask, strokeWidth);
+    return mask;
+  }
+  // Marks in `target` the pixels Rasterize(target.Width(), target.Height(), strokeWidth) marks and
+  // leaves the others as they are, so that many shapes draw into one mask at the cost of the
+  // pixels near each one's box.
+  virtual void RasterizeInto(PixelMask& target, double strokeWidth) const = 0;
   virtual bool IsArea() const = 0;
   RTTR_ENABLE(IChangedEvent, IDiamondGraphicShape)
 };

@@ -30,7 +30,7 @@ class LineSegment : public GraphicInteractiveBase, public virtual IShape {
   double Length() const;
 
   BoundingBox Bounds() const override;
-  PixelMask Rasterize(int width, int height, double strokeWidth) const override;
+  void RasterizeInto(PixelMask& target, double strokeWidth) const override;
   bool IsArea() const override { return false; }
 
  private:

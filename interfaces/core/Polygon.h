@@ -44,7 +44,7 @@ class Polygon : public GraphicInteractiveBase,
   // The box of the vertices (empty below three vertices).
   BoundingBox Bounds() const override;
   // The inside; strokeWidth is ignored.
-  PixelMask Rasterize(int width, int height, double strokeWidth) const override;
+  void RasterizeInto(PixelMask& target, double strokeWidth) const override;
   bool IsArea() const override { return true; }
 
  private:

@@ -33,68 +33,6 @@ std::uint64_t HashBytes(std::uint64_t hash, const void* data, std::size_t size) 
   return Combine(hash, tail);
 }
 
-void Unite(PixelMask& target, const PixelMask& shape) {
-  if (shape.Width() != target.Width() || shape.Height() != target.Height()) {
-    for (int y = 0; y < shape.Height(); ++y) {
-      for (int x = 0; x < shape.Width(); ++x) {
-        if (shape.At(x, y)) target.Set(x, y);
-      }
-    }
-    return;
-  }
-  auto& bits = target.Data();
-  const auto& add = shape.Data();
-  for (std::size_t i = 0; i < bits.size(); ++i) bits[i] = bits[i] | add[i];
-}
-
-// Marks the pixels of `shape` in `target`. A small area is tested pixel by pixel inside its box
-// (a pixel belongs to a region when the region contains its centre), so that a label mask made
-// of thousands of small rectangles costs their area, not a whole-image raster per rectangle.
-void Draw(PixelMask& target, const IShape& shape) {
-  if (target.Width() == 0 || target.Height() == 0) return;
-  const auto* region = dynamic_cast<const IRegion*>(&shape);
-  const BoundingBox box = shape.Bounds();
-  const bool boxKnown = !box.Empty() && std::isfinite(box.X0) && std::isfinite(box.X1) &&
-                        std::isfinite(box.Y0) && std::isfinite(box.Y1);
-  // Clamped as doubles first: a box far outside the image must not overflow an int.
-  const auto clamp = [](double value, int last) {
-    return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(last)));
-  };
-  const double imageArea = static_cast<double>(target.Width()) * target.Height();
-  auto& bits = target.Data();
-  const auto width = static_cast<std::size_t>(target.Width());
-  if (region != nullptr && shape.IsArea() && boxKnown &&
-      (box.X1 - box.X0 + 3.0) * (box.Y1 - box.Y0 + 3.0) <= imageArea / 8.0) {
-    // One pixel of margin absorbs rounding in the box, as the shapes' own rasterisers do.
-    const int x0 = clamp(std::floor(box.X0) - 1.0, target.Width() - 1);
-    const int x1 = clamp(std::ceil(box.X1) + 1.0, target.Width() - 1);
-    const int y0 = clamp(std::floor(box.Y0) - 1.0, target.Height() - 1);
-    const int y1 = clamp(std::ceil(box.Y1) + 1.0, target.Height() - 1);
-    for (int y = y0; y <= y1; ++y) {
-      for (int x = x0; x <= x1; ++x) {
-        if (region->Contains(x, y)) bits[static_cast<std::size_t>(y) * width + x] = 1;
-      }
-    }
-    return;
-  }
-  const double stroke = shape.IsArea() ? 0.0 : kCurveStrokeWidth;
-  const PixelMask raster = shape.Rasterize(target.Width(), target.Height(), stroke);
-  if (!boxKnown || raster.Width() != target.Width() || raster.Height() != target.Height()) {
-    Unite(target, raster);
-    return;
-  }
-  // Only the rows of the shape's box, widened by the stroke and a pixel of rounding, can hold its
-  // pixels: a scribble need not cost a pass over the whole image.
-  const double margin = stroke + 2.0;
-  const int y0 = clamp(std::floor(box.Y0 - margin), target.Height() - 1);
-  const int y1 = clamp(std::ceil(box.Y1 + margin), target.Height() - 1);
-  const auto& add = raster.Data();
-  for (std::size_t i = static_cast<std::size_t>(y0) * width;
-       i < static_cast<std::size_t>(y1 + 1) * width; ++i) {
-    bits[i] = bits[i] | add[i];
-  }
-}
-
 }  // namespace
 
 LabelMasks RasterizeLabelMasks(const SmartCore::SmartTrainData& item, int width, int height,
@@ -107,7 +45,9 @@ LabelMasks RasterizeLabelMasks(const SmartCore::SmartTrainData& item, int width,
     const auto label = assignment->Label();
     const auto shape = assignment->Shape();
     if (!label || !shape) continue;
-    Draw(label->Name() == labelName ? masks.positive : masks.negative, *shape);
+    // Areas give their inside, curves a stroke; each shape visits only the pixels near its box.
+    shape->RasterizeInto(label->Name() == labelName ? masks.positive : masks.negative,
+                         shape->IsArea() ? 0.0 : kCurveStrokeWidth);
   }
   return masks;
 }

@@ -28,9 +28,7 @@ class FakeShape : public Tamrix::Vision::ChangedEventShareableBase,
       : ChangedEventShareableBase(token), bounds_(bounds) {}
 
   Tamrix::Vision::BoundingBox Bounds() const override { return bounds_; }
-  Tamrix::Vision::PixelMask Rasterize(int width, int height, double) const override {
-    return Tamrix::Vision::PixelMask(width, height);
-  }
+  void RasterizeInto(Tamrix::Vision::PixelMask&, double) const override {}
   bool IsArea() const override { return true; }
   void Edit() { OnChanged_(8); }
 

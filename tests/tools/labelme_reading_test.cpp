@@ -534,6 +534,37 @@ TEST(LabelMeGeometry, ClippingKeepsThePixelsInsideTheImage) {
   EXPECT_GT(crossing, 300);
 }
 
+// One scratch mask serves a whole file: every shape's count is its own pixels, overlaps with
+// earlier shapes included, the target ends as the union, and the scratch ends clear.
+TEST(LabelMeGeometry, CoveredPixelsAreCountedPerShapeWithOneScratch) {
+  std::mt19937 random(13);
+  const std::pair<const char*, int> kinds[] = {
+      {"polygon", 4}, {"rectangle", 2}, {"circle", 2}, {"line", 2}, {"linestrip", 4}, {"point", 1},
+  };
+  Tamrix::Vision::PixelMask target(kClipWidth, kClipHeight);
+  Tamrix::Vision::PixelMask scratch(kClipWidth, kClipHeight);
+  Tamrix::Vision::PixelMask expected(kClipWidth, kClipHeight);
+  long long overlapping = 0;
+  for (int trial = 0; trial < 200; ++trial) {
+    const auto& [type, count] = kinds[trial % 6];
+    for (const auto& part : ToFrameworkShapes(RandomShape(random, type, count))) {
+      const auto own = part->Rasterize(kClipWidth, kClipHeight,
+                                       part->IsArea() ? 0.0 : Smartseg::kCurveStrokeWidth);
+      long long shared = 0;
+      for (std::size_t i = 0; i < own.Data().size(); ++i) {
+        shared += own.Data()[i] & expected.Data()[i];
+        expected.Data()[i] |= own.Data()[i];
+      }
+      overlapping += shared;
+      ASSERT_EQ(Smartseg::AddCoveredPixels(target, *part, scratch), own.Count())
+          << type << " trial " << trial;
+      ASSERT_EQ(scratch.Count(), 0) << type << " trial " << trial;
+    }
+  }
+  EXPECT_EQ(target.Data(), expected.Data());
+  EXPECT_GT(overlapping, 0);
+}
+
 // A curve's stroke reaches 1.5 pixels past the curve, so cutting a curve at the border can only
 // lose pixels of the outermost ring that the stroke of its outside part touched.
 TEST(LabelMeGeometry, ClippingCurvesLosesAtMostOuterRingPixels) {

@@ -41,10 +41,11 @@ ItemContent ContentOf(const Tamrix::Vision::SmartCore::SmartTrainData& item) {
   const int height = content.image->Height();
   const auto assignments = item.Assignments();
   if (!assignments) return content;
+  Tamrix::Vision::PixelMask scratch(width, height);
   for (const auto& assignment : *assignments) {
     if (!assignment || !assignment->Label() || !assignment->Shape()) continue;
     auto entry = content.pixelsByLabel.try_emplace(assignment->Label()->Name(), width, height);
-    AddCoveredPixels(entry.first->second, *assignment->Shape());
+    AddCoveredPixels(entry.first->second, *assignment->Shape(), scratch);
   }
   return content;
 }

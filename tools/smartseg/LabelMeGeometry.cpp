@@ -172,10 +172,11 @@ std::vector<std::shared_ptr<IShape>> ToFrameworkShapes(const LabelMeShape& shape
                     std::numeric_limits<int>::max());
 }
 
-long long AddCoveredPixels(Tamrix::Vision::PixelMask& target, const IShape& shape) {
+long long AddCoveredPixels(Tamrix::Vision::PixelMask& target, const IShape& shape,
+                           Tamrix::Vision::PixelMask& scratch) {
   const double stroke = shape.IsArea() ? 0.0 : kCurveStrokeWidth;
-  // Only the pixels near the shape's box can be covered; keeping the loops there, and skipping
-  // shapes whose box misses the image, keeps a file of many small shapes on a large image fast.
+  // Shapes mark only pixels near their box; skipping shapes whose box misses the image keeps a
+  // file of many small shapes on a large image fast.
   const Tamrix::Vision::BoundingBox box = shape.Bounds();
   const double margin = stroke / 2.0 + 1.0;
   const auto first = [margin](double low) {
@@ -188,14 +189,17 @@ long long AddCoveredPixels(Tamrix::Vision::PixelMask& target, const IShape& shap
   const int x1 = static_cast<int>(std::max(-1.0, last(box.X1, target.Width())));
   const int y1 = static_cast<int>(std::max(-1.0, last(box.Y1, target.Height())));
   if (box.Empty() || x0 > x1 || y0 > y1) return 0;
-  const Tamrix::Vision::PixelMask pixels = shape.Rasterize(target.Width(), target.Height(), stroke);
+  shape.RasterizeInto(scratch, stroke);
+  auto& own = scratch.Data();
+  auto& bits = target.Data();
+  const auto width = static_cast<std::size_t>(target.Width());
   long long count = 0;
   for (int y = y0; y <= y1; ++y) {
-    for (int x = x0; x <= x1; ++x) {
-      if (pixels.At(x, y)) {
-        target.Set(x, y);
-        ++count;
-      }
+    for (std::size_t i = y * width + x0; i <= y * width + x1; ++i) {
+      if (own[i] == 0) continue;
+      bits[i] = 1;
+      own[i] = 0;
+      ++count;
     }
   }
   return count;
@@ -204,7 +208,8 @@ long long AddCoveredPixels(Tamrix::Vision::PixelMask& target, const IShape& shap
 Tamrix::Vision::PixelMask CoveredPixels(const std::vector<std::shared_ptr<IShape>>& shapes,
                                         int width, int height) {
   Tamrix::Vision::PixelMask pixels(width, height);
-  for (const auto& shape : shapes) AddCoveredPixels(pixels, *shape);
+  Tamrix::Vision::PixelMask scratch(width, height);
+  for (const auto& shape : shapes) AddCoveredPixels(pixels, *shape, scratch);
   return pixels;
 }
 

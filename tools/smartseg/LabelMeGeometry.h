@@ -36,8 +36,12 @@ std::vector<std::shared_ptr<Tamrix::Vision::IShape>> ToFrameworkShapes(const Lab
 std::vector<std::shared_ptr<Tamrix::Vision::IShape>> ToFrameworkShapes(const LabelMeShape& shape);
 
 // Adds to `target` the pixels of an image of its size that `shape` covers for training: an
-// area's inside, a curve's stroke of kCurveStrokeWidth. Returns how many pixels the shape covers.
-long long AddCoveredPixels(Tamrix::Vision::PixelMask& target, const Tamrix::Vision::IShape& shape);
+// area's inside, a curve's stroke of kCurveStrokeWidth. Returns how many pixels the shape covers,
+// counting those already in `target`. `scratch` is a clear mask of the target's size and is left
+// clear: one scratch serves every shape of an image, so many small shapes on a large image cost
+// their boxes and not a whole-image mask each.
+long long AddCoveredPixels(Tamrix::Vision::PixelMask& target, const Tamrix::Vision::IShape& shape,
+                           Tamrix::Vision::PixelMask& scratch);
 
 // The pixels that `shapes` cover together.
 Tamrix::Vision::PixelMask CoveredPixels(

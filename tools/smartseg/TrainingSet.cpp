@@ -99,6 +99,7 @@ void TrainingSet::AddLabelMe(const std::filesystem::path& file) {
 
   std::vector<LabelShapes> labels;
   PixelMask ignored(width, height);
+  PixelMask scratch(width, height);
   bool anyIgnored = false;
   for (const LabelMeShape& shape : annotation.shapes) {
     Shapes shapes = ToFrameworkShapes(shape, width, height);
@@ -111,7 +112,7 @@ void TrainingSet::AddLabelMe(const std::filesystem::path& file) {
     }
     PixelMask& target = ignore ? ignored : entry->pixels;
     long long covered = 0;
-    for (const auto& part : shapes) covered += AddCoveredPixels(target, *part);
+    for (const auto& part : shapes) covered += AddCoveredPixels(target, *part, scratch);
     if (covered == 0) {
       warn_(file.string() + ": " + DescribeShape(shape) + " covers no pixel of the " + imageSize +
             " image; skipped");

@@ -82,12 +82,11 @@ BoundingBox Ellipse::Bounds() const {
   return G::EllipseBounds(G::Frame(center_, rotation_), radiusX_, radiusY_);
 }
 
-PixelMask Ellipse::Rasterize(int width, int height, double) const {
-  if (radiusX_ <= 0.0 || radiusY_ <= 0.0) return PixelMask(width, height);
+void Ellipse::RasterizeInto(PixelMask& mask, double) const {
+  if (radiusX_ <= 0.0 || radiusY_ <= 0.0) return;
   const G::Frame frame(center_, rotation_);
-  return G::RasterizeArea(Bounds(), width, height, [&](double x, double y) {
-    return Inside(frame, radiusX_, radiusY_, x, y);
-  });
+  G::RasterizeArea(mask, Bounds(),
+                   [&](double x, double y) { return Inside(frame, radiusX_, radiusY_, x, y); });
 }
 
 template <class Archive>

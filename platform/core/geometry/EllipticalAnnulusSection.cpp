@@ -177,12 +177,11 @@ BoundingBox EllipticalAnnulusSection::Bounds() const {
                   G::EllipseArcBounds(frame, q * radiusX_, q * radiusY_, startAngle_, spanAngle_));
 }
 
-PixelMask EllipticalAnnulusSection::Rasterize(int width, int height, double) const {
-  if (IsEmpty()) return PixelMask(width, height);
+void EllipticalAnnulusSection::RasterizeInto(PixelMask& mask, double) const {
+  if (IsEmpty()) return;
   const Section section(center_, radiusX_, radiusY_, rotation_, innerRadiusRatio_, startAngle_,
                         spanAngle_);
-  return G::RasterizeArea(Bounds(), width, height,
-                          [&](double x, double y) { return section.Inside(x, y); });
+  G::RasterizeArea(mask, Bounds(), [&](double x, double y) { return section.Inside(x, y); });
 }
 
 template <class Archive>

@@ -95,11 +95,10 @@ BoundingBox EllipticalArc::Bounds() const {
                              spanAngle_);
 }
 
-PixelMask EllipticalArc::Rasterize(int width, int height, double strokeWidth) const {
+void EllipticalArc::RasterizeInto(PixelMask& mask, double strokeWidth) const {
   const double half = G::StrokeHalfWidth("EllipticalArc::Rasterize", strokeWidth);
-  PixelMask mask(width, height);
   // Nothing of the stroke can reach the image when the grown bounds miss it.
-  if (G::ClipToImage(Bounds(), half + 1.0, mask.Width(), mask.Height()).Empty()) return mask;
+  if (G::ClipToImage(Bounds(), half + 1.0, mask.Width(), mask.Height()).Empty()) return;
 
   const G::Frame frame(center_, rotation_);
   const double t0 = G::PolarToParametric(radiusX_, radiusY_, startAngle_);
@@ -120,7 +119,6 @@ PixelMask EllipticalArc::Rasterize(int width, int height, double strokeWidth) co
     G::StrokeSegment(mask, previous, next, half);
     previous = next;
   }
-  return mask;
 }
 
 template <class Archive>

@@ -38,11 +38,9 @@ BoundingBox LineSegment::Bounds() const {
                      std::max(start_.X, end_.X), std::max(start_.Y, end_.Y)};
 }
 
-PixelMask LineSegment::Rasterize(int width, int height, double strokeWidth) const {
+void LineSegment::RasterizeInto(PixelMask& mask, double strokeWidth) const {
   const double half = G::StrokeHalfWidth("LineSegment::Rasterize", strokeWidth);
-  PixelMask mask(width, height);
   G::StrokeSegment(mask, start_, end_, half);
-  return mask;
 }
 
 template <class Archive>

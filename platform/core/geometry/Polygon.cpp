@@ -100,8 +100,7 @@ BoundingBox Polygon::Bounds() const {
   return box;
 }
 
-PixelMask Polygon::Rasterize(int width, int height, double) const {
-  PixelMask mask(width, height);
+void Polygon::RasterizeInto(PixelMask& mask, double) const {
   const G::PixelRange range = G::ClipToImage(Bounds(), 1.0, mask.Width(), mask.Height());
   std::vector<double> xs;
   for (int y = range.Y0; y <= range.Y1; ++y) {
@@ -114,7 +113,6 @@ PixelMask Polygon::Rasterize(int width, int height, double) const {
       for (double x = from; x <= to; x += 1.0) mask.Set(static_cast<int>(x), y);
     }
   }
-  return mask;
 }
 
 template <class Archive>

@@ -137,11 +137,10 @@ BoundingBox RectangleAffine::Bounds() const {
   return box;
 }
 
-PixelMask RectangleAffine::Rasterize(int width, int height, double) const {
-  if (width_ <= 0.0 || height_ <= 0.0) return PixelMask(width, height);
+void RectangleAffine::RasterizeInto(PixelMask& mask, double) const {
+  if (width_ <= 0.0 || height_ <= 0.0) return;
   const Axes axes(center_, width_, height_, rotation_, skew_);
-  return G::RasterizeArea(Bounds(), width, height,
-                          [&](double x, double y) { return axes.Inside(x, y); });
+  G::RasterizeArea(mask, Bounds(), [&](double x, double y) { return axes.Inside(x, y); });
 }
 
 template <class Archive>

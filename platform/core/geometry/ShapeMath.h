@@ -62,18 +62,16 @@ PixelRange ClipToImage(const BoundingBox& box, double margin, int width, int hei
 void Include(BoundingBox& box, double x, double y);
 BoundingBox Unite(const BoundingBox& a, const BoundingBox& b);
 
-// Marks the pixels for which `inside(x, y)` holds, scanning only `box` (grown by one pixel to
-// absorb rounding in the box) clipped to the image.
+// Marks in `mask` the pixels for which `inside(x, y)` holds, scanning only `box` (grown by one
+// pixel to absorb rounding in the box) clipped to the mask.
 template <class Inside>
-PixelMask RasterizeArea(const BoundingBox& box, int width, int height, Inside&& inside) {
-  PixelMask mask(width, height);
+void RasterizeArea(PixelMask& mask, const BoundingBox& box, Inside&& inside) {
   const PixelRange range = ClipToImage(box, 1.0, mask.Width(), mask.Height());
   for (int y = range.Y0; y <= range.Y1; ++y) {
     for (int x = range.X0; x <= range.X1; ++x) {
       if (inside(static_cast<double>(x), static_cast<double>(y))) mask.Set(x, y);
     }
   }
-  return mask;
 }
 
 // Half the stroke width actually drawn: widths below 1 draw as 1 so that a curve always marks a

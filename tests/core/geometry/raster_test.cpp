@@ -117,6 +117,26 @@ TEST(IShape, RasterizeMatchesMasksWorkedOutByHand) {
   }
 }
 
+// Drawing into a mask that already holds pixels adds the shape's pixels and keeps every other
+// pixel as it was, set or clear.
+TEST(IShape, RasterizeIntoAddsTheShapeToWhatTheMaskHolds) {
+  for (const auto& c : RasterCases()) {
+    SCOPED_TRACE(c.name);
+    PixelMask target(c.width, c.height);
+    for (int y = 0; y < c.height; ++y) {
+      for (int x = 0; x < c.width; ++x) target.Set(x, y, (x + 2 * y) % 3 == 0);
+    }
+    const PixelMask before = target;
+    c.shape->RasterizeInto(target, c.stroke);
+    const PixelMask own = c.shape->Rasterize(c.width, c.height, c.stroke);
+    for (int y = 0; y < c.height; ++y) {
+      for (int x = 0; x < c.width; ++x) {
+        EXPECT_EQ(target.At(x, y), before.At(x, y) || own.At(x, y)) << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST(IShape, DegenerateShapesAndImagesGiveEmptyOrFullMasks) {
   Polygon twoVertices(Token{}, {{1, 1}, {5, 5}});
   Ellipse flat(Token{}, {0, 0}, 0, 3);
