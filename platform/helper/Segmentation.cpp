@@ -135,49 +135,96 @@ SampleMatrix SampleItem(const IImage& image, const LabelMasks& masks, const Feat
   // Tile by tile, so that only one tile's features are held (or shared through the cache). Where
   // few of a tile's pixels are labelled, only theirs are computed: they are the same for every
   // label (one label's positives are the others' negatives), so the segmenters of all labels
-  // share them through the cache, and sparse annotations cost a fraction of the tile.
+  // share them through the cache. Their filters then run around the labelled pixels only: each
+  // kSparseTileSize square of the tile is cut down to the box of its labelled pixels, so sparse
+  // annotations cost about their own extent plus the filters' reach, not whole tiles.
   const auto& positiveBits = masks.positive.Data();
   const auto& negativeBits = masks.negative.Data();
-  const auto labelledPixels = [&](const TileRect& rect) {
-    std::vector<std::uint32_t> pixels;
+  const auto labelled = [&](int x, int y) {
+    const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x;
+    return positiveBits[i] != 0 || negativeBits[i] != 0;
+  };
+  // The labelled pixels of `rect` as raster indices within the box they span, which `rect`
+  // becomes; none leaves `rect` empty.
+  const auto labelledPixels = [&](TileRect& rect) {
+    int x0 = rect.x + rect.width, y0 = rect.y + rect.height, x1 = rect.x - 1, y1 = rect.y - 1;
     for (int y = rect.y; y < rect.y + rect.height; ++y) {
-      const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
       for (int x = rect.x; x < rect.x + rect.width; ++x) {
-        if (positiveBits[row + x] != 0 || negativeBits[row + x] != 0) {
+        if (!labelled(x, y)) continue;
+        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+      }
+    }
+    std::vector<std::uint32_t> pixels;
+    if (x1 < x0) {
+      rect.width = rect.height = 0;
+      return pixels;
+    }
+    // The box's columns start and end where the tile's do modulo kFilterAlignment (or at its
+    // right end): the row filters then treat every pixel with the same vector lanes as over the
+    // whole tile, which keeps the features bit for bit what the whole tile gives them.
+    const int right = rect.x + rect.width;
+    x0 = rect.x + (x0 - rect.x) / kFilterAlignment * kFilterAlignment;
+    x1 = std::min(right,
+                  rect.x + (x1 - rect.x) / kFilterAlignment * kFilterAlignment + kFilterAlignment) -
+         1;
+    rect = TileRect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+    for (int y = rect.y; y < rect.y + rect.height; ++y) {
+      for (int x = rect.x; x < rect.x + rect.width; ++x) {
+        if (labelled(x, y)) {
           pixels.push_back(static_cast<std::uint32_t>((y - rect.y) * rect.width + (x - rect.x)));
         }
       }
     }
     return pixels;
   };
-  const auto featuresOf = [&](const TileRect& rect) {
-    std::vector<std::uint32_t> pixels = labelledPixels(rect);
-    if (pixels.size() > static_cast<std::size_t>(rect.width) * rect.height / 4) {
-      return cache != nullptr
-                 ? cache->Get(image, rect, layout)
-                 : std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
-    }
-    return cache != nullptr ? cache->GetPixels(image, rect, layout, std::move(pixels))
-                            : std::make_shared<const TileFeatures>(
-                                  ComputePixelFeatures(image, rect, layout, std::move(pixels)));
+  const auto inside = [](const TileRect& rect, int x, int y) {
+    return x >= rect.x && x < rect.x + rect.width && y >= rect.y && y < rect.y + rect.height;
   };
-  for (const TileRect& rect : TileGrid(width, image.Height(), kTileSize)) {
+  // Copies the features of the chosen pixels inside `rect` from the features `get` gives (asked
+  // for only when some chosen pixel lies there).
+  const auto take = [&](const TileRect& rect, const auto& get) {
     std::shared_ptr<const TileFeatures> tile;
-    const auto take = [&](const std::vector<std::size_t>& pixels, std::size_t row) {
-      for (std::size_t index : pixels) {
+    std::size_t row = 0;
+    for (const std::vector<std::size_t>* chosen : {&positives, &negatives}) {
+      for (std::size_t index : *chosen) {
         const int x = static_cast<int>(index % static_cast<std::size_t>(width));
         const int y = static_cast<int>(index / static_cast<std::size_t>(width));
-        if (x >= rect.x && x < rect.x + rect.width && y >= rect.y && y < rect.y + rect.height) {
-          if (!tile) tile = featuresOf(rect);
+        if (inside(rect, x, y)) {
+          if (!tile) tile = get();
           const float* features = tile->Pixel(x, y);
           std::copy(features, features + count,
                     samples.values.begin() + static_cast<std::ptrdiff_t>(row * count));
         }
         ++row;
       }
-    };
-    take(positives, 0);
-    take(negatives, positives.size());
+    }
+  };
+  for (const TileRect& rect : TileGrid(width, image.Height(), kTileSize)) {
+    long long labelledCount = 0;
+    for (int y = rect.y; y < rect.y + rect.height; ++y) {
+      for (int x = rect.x; x < rect.x + rect.width; ++x) labelledCount += labelled(x, y) ? 1 : 0;
+    }
+    if (labelledCount == 0) continue;
+    if (labelledCount > static_cast<long long>(rect.width) * rect.height / 4) {
+      take(rect, [&] {
+        return cache != nullptr
+                   ? cache->Get(image, rect, layout)
+                   : std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
+      });
+      continue;
+    }
+    for (TileRect part : TileGrid(rect.width, rect.height, kSparseTileSize)) {
+      part.x += rect.x;
+      part.y += rect.y;
+      const TileRect whole = part;
+      std::vector<std::uint32_t> pixels = labelledPixels(part);
+      if (pixels.empty()) continue;
+      take(whole, [&] {
+        return cache != nullptr ? cache->GetPixels(image, part, layout, std::move(pixels))
+                                : std::make_shared<const TileFeatures>(
+                                      ComputePixelFeatures(image, part, layout, std::move(pixels)));
+      });
+    }
   }
   return samples;
 }

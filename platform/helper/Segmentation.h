@@ -22,6 +22,11 @@ class FeatureCache;
 // Side of the square tiles in which images are processed. Peak memory grows with the tile (its
 // features and the filter planes of its halo), not with the image.
 constexpr int kTileSize = 512;
+// Side of the squares into which training cuts a tile whose labelled pixels are few; each square
+// is cut down further to the box of its labelled pixels before its features are computed.
+constexpr int kSparseTileSize = 128;
+// Columns that vectorised row filters process together (a multiple of every vector width).
+constexpr int kFilterAlignment = 16;
 // Width in pixels of the stroke that stands for a curve (a shape that is not an area), like a
 // brush scribble.
 constexpr double kCurveStrokeWidth = 3.0;

@@ -188,5 +188,49 @@ TEST(TrainingSamples, SampleRowsHoldTheFeaturesOfTheChosenPixels) {
   }
 }
 
+// Sparse labels are computed in small boxes around them, never whole tiles; their features must
+// still be bit for bit what whole tiles give, wherever a pixel lies: at every column offset, on
+// both sides of tile seams, at the image's odd right and bottom edges, alone or in clusters.
+TEST(TrainingSamples, SparseLabelsGetTheFeaturesOfWholeTiles) {
+  const int width = kTileSize + 189, height = 301;
+  const auto image = NoiseImage(width, height, 7);
+  LabelMasks masks{PixelMask(width, height), PixelMask(width, height)};
+  std::vector<std::pair<int, int>> marked;
+  for (int x = 0; x < kTileSize; x += 7) marked.emplace_back(x, (x * 13) % height);
+  // Alone in their squares: a pixel, and a line one pixel wide.
+  marked.emplace_back(kTileSize + 130, 200);
+  for (int y = 140; y < 160; ++y) marked.emplace_back(kTileSize + 40, y);
+  for (int x : {kTileSize - 2, kTileSize - 1, kTileSize, kTileSize + 1, width - 2, width - 1}) {
+    for (int y : {0, 1, 150, height - 2, height - 1}) marked.emplace_back(x, y);
+  }
+  for (int y = 200; y < 204; ++y) {
+    for (int x = 300; x < 331; ++x) marked.emplace_back(x, y);
+  }
+  for (const auto& [x, y] : marked) ((x + y) % 3 == 0 ? masks.negative : masks.positive).Set(x, y);
+  ASSERT_LT(masks.positive.Count() + masks.negative.Count(), 2 * 2048);
+
+  const FeatureLayout layout(5.0, 1);
+  const SampleMatrix samples = SampleItem(*image, masks, layout, 1, 2, nullptr);
+  ASSERT_EQ(samples.Count(),
+            static_cast<std::size_t>(masks.positive.Count() + masks.negative.Count()));
+  std::vector<TileFeatures> tiles;
+  for (const TileRect& rect : TileGrid(width, height, kTileSize)) {
+    tiles.push_back(ComputeTileFeatures(*image, rect, layout));
+  }
+  std::size_t row = 0;
+  for (const PixelMask* mask : {&masks.positive, &masks.negative}) {
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        if (!mask->At(x, y)) continue;
+        const TileFeatures& tile = tiles[static_cast<std::size_t>(x / kTileSize)];
+        for (int f = 0; f < layout.Count(); ++f) {
+          ASSERT_EQ(samples.Row(row)[f], tile.Pixel(x, y)[f]) << x << "," << y << " feature " << f;
+        }
+        ++row;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace HelperTests
