@@ -263,8 +263,10 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
   if (workers <= 1) {
     for (Output& output : outputs) set.Stage(output.path, EncodePng(output.draw(), output.path));
   } else {
+    // Last first: the overlay, three bytes a pixel of photograph, takes longest to encode, and the
+    // other workers meanwhile get through the flat masks.
     Tamrix::Vision::RunTasks(static_cast<int>(outputs.size()), workers, [&](int task, int) {
-      Output& output = outputs[static_cast<std::size_t>(task)];
+      Output& output = outputs[outputs.size() - 1 - static_cast<std::size_t>(task)];
       output.bytes = EncodePng(output.draw(), output.path);
     });
     for (Output& output : outputs) {
