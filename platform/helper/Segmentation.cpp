@@ -304,7 +304,7 @@ std::vector<float> ClassifyImage(const RandomForest& forest, const IImage& image
   return probabilities;
 }
 
-int ClassificationStride(double sigma) { return sigma >= kCoarseSmoothing ? 2 : 1; }
+int ClassificationStride(double sigma) { return sigma >= kCoarseSmoothing ? 4 : 1; }
 
 std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage& image,
                                        const PixelMask* inside, const FeatureLayout& layout,

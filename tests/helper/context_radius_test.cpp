@@ -39,14 +39,15 @@ TEST_P(ContextRadius, ACropWithThatMarginSegmentsAsTheWholeImage) {
   if (GetParam() > 0.0) {
     EXPECT_GT(radius, 0);
   }
-  // From sample size 4 every second pixel is classified; the margin keeps crops on that grid.
+  // From sample size 4 every fourth pixel of every fourth row is classified; the margin keeps
+  // crops that start on that grid on it.
   const int step = segmenter->ContextStep();
-  EXPECT_EQ(step, GetParam() >= 4.0 ? 2 : 1);
+  EXPECT_EQ(step, GetParam() >= 4.0 ? 4 : 1);
   EXPECT_EQ(radius % step, 0);
   const auto whole = segmenter->Execute(*image, nullptr);
   // Inside, against each edge and corner, and a crop whose margin is clipped on one side only.
-  for (const Crop crop : {Crop{40, 30, 50, 40}, Crop{0, 0, 30, 20}, Crop{120, 100, 30, 20},
-                          Crop{0, 50, 25, 30}, Crop{70, 0, 40, 25}, Crop{5, 90, 60, 30}}) {
+  for (const Crop crop : {Crop{40, 28, 50, 40}, Crop{0, 0, 30, 20}, Crop{120, 100, 30, 20},
+                          Crop{0, 52, 25, 30}, Crop{72, 0, 40, 25}, Crop{5, 88, 60, 32}}) {
     const int x0 = std::max(0, crop.x - radius), y0 = std::max(0, crop.y - radius);
     const int x1 = std::min(kWidth, crop.x + crop.width + radius);
     const int y1 = std::min(kHeight, crop.y + crop.height + radius);

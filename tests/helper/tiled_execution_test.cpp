@@ -108,59 +108,66 @@ TEST_F(TiledExecution, BandedSegmentationEqualsSmoothingTheWholePlane) {
   }
 }
 
-// Stride 2 classifies every second pixel of every second row, smooths that grid at half the
-// scale and interpolates the pixels between: checked against doing each step on whole planes,
-// across band seams, at odd right and bottom edges (pixels beyond the last grid column and row)
-// and with a cache shared between calls.
-TEST_F(TiledExecution, StrideTwoInterpolatesTheSmoothedGrid) {
+// Stride n classifies every n-th pixel of every n-th row, smooths that grid at 1 / n of the scale
+// and interpolates the pixels between: checked for strides 2 and 4 (the default's) against doing
+// each step on whole planes, across band seams, at odd right and bottom edges (pixels beyond the
+// last grid column and row) and with a cache shared between calls.
+TEST_F(TiledExecution, AStrideInterpolatesTheSmoothedGrid) {
   FeatureCache cache(std::size_t{64} << 20);
-  // Two bands with odd sides, and images of one or two grid pixels a side.
+  // Two bands with odd sides, and images of one or a few grid pixels a side.
   for (const auto& [width, height] : std::vector<std::pair<int, int>>{
-           {71, kTileSize + 151}, {1, 1}, {2, 1}, {1, 4}, {3, 3}, {6, 2}}) {
+           {71, kTileSize + 151}, {1, 1}, {2, 1}, {1, 4}, {3, 3}, {6, 2}, {9, 5}}) {
     const auto tall = TexturedScene(width, height, Disc{35, kTileSize, 30}, 6);
     const std::vector<float> every =
         ClassifyImage(forest, *tall, nullptr, layout, kTileSize, nullptr);
-    const int columns = (width + 1) / 2, rows = (height + 1) / 2;
-    const std::uint64_t computed = cache.ComputedTiles();
-    for (const double sigma : {0.0, 5.0, 12.0}) {
-      std::vector<float> grid(static_cast<std::size_t>(columns) * rows);
-      for (int j = 0; j < rows; ++j) {
-        for (int i = 0; i < columns; ++i) {
-          grid[static_cast<std::size_t>(j) * columns + i] =
-              every[static_cast<std::size_t>(2 * j) * width + 2 * i];
+    for (const int step : {2, 4}) {
+      const int columns = (width + step - 1) / step, rows = (height + step - 1) / step;
+      const std::uint64_t computed = cache.ComputedTiles();
+      for (const double sigma : {0.0, 5.0, 12.0}) {
+        std::vector<float> grid(static_cast<std::size_t>(columns) * rows);
+        for (int j = 0; j < rows; ++j) {
+          for (int i = 0; i < columns; ++i) {
+            grid[static_cast<std::size_t>(j) * columns + i] =
+                every[static_cast<std::size_t>(step * j) * width + step * i];
+          }
+        }
+        SmoothProbabilities(grid, columns, rows, nullptr, sigma / step);
+        const auto at = [&](int i, int j) {
+          return grid[static_cast<std::size_t>(j) * columns + i];
+        };
+        const std::vector<std::uint8_t> levels =
+            SegmentImage(forest, *tall, nullptr, layout, sigma, step, &cache);
+        ASSERT_EQ(levels.size(), every.size());
+        std::size_t set = 0;
+        for (int y = 0; y < height; ++y) {
+          for (int x = 0; x < width; ++x) {
+            const int i = x / step, j = y / step;
+            // Pixels past the last grid column or row take its values.
+            const float tx =
+                i + 1 < columns ? static_cast<float>(x % step) / static_cast<float>(step) : 0.0f;
+            const float ty =
+                j + 1 < rows ? static_cast<float>(y % step) / static_cast<float>(step) : 0.0f;
+            const auto across = [&](int row) {
+              const float a = at(i, row);
+              return tx == 0.0f ? a : a + (at(i + 1, row) - a) * tx;
+            };
+            float value = across(j);
+            if (ty != 0.0f) value += (across(j + 1) - value) * ty;
+            const std::size_t index = static_cast<std::size_t>(y) * width + x;
+            ASSERT_EQ(levels[index], std::lround(value * 255.0f))
+                << width << " x " << height << ": pixel " << x << ", " << y << ", sigma " << sigma
+                << ", step " << step;
+            set += levels[index] >= 128 ? 1 : 0;
+          }
+        }
+        if (width > 64) {
+          EXPECT_GT(set, 500u) << "sigma " << sigma << ", step " << step;
+          EXPECT_LT(set, levels.size() / 2) << "sigma " << sigma << ", step " << step;
         }
       }
-      SmoothProbabilities(grid, columns, rows, nullptr, sigma / 2.0);
-      const auto at = [&](int i, int j) { return grid[static_cast<std::size_t>(j) * columns + i]; };
-      const std::vector<std::uint8_t> levels =
-          SegmentImage(forest, *tall, nullptr, layout, sigma, 2, &cache);
-      ASSERT_EQ(levels.size(), every.size());
-      std::size_t set = 0;
-      for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-          const int i = x / 2, j = y / 2;
-          // Pixels past the last grid column or row take its values.
-          const float tx = x % 2 == 1 && i + 1 < columns ? 0.5f : 0.0f;
-          const float ty = y % 2 == 1 && j + 1 < rows ? 0.5f : 0.0f;
-          const auto across = [&](int row) {
-            const float a = at(i, row);
-            return tx == 0.0f ? a : a + (at(i + 1, row) - a) * tx;
-          };
-          float value = across(j);
-          if (ty != 0.0f) value += (across(j + 1) - value) * ty;
-          const std::size_t index = static_cast<std::size_t>(y) * width + x;
-          ASSERT_EQ(levels[index], std::lround(value * 255.0f))
-              << width << " x " << height << ": pixel " << x << ", " << y << ", sigma " << sigma;
-          set += levels[index] >= 128 ? 1 : 0;
-        }
-      }
-      if (width > 64) {
-        EXPECT_GT(set, 500u) << "sigma " << sigma;
-        EXPECT_LT(set, levels.size() / 2) << "sigma " << sigma;
-      }
+      EXPECT_EQ(cache.ComputedTiles() - computed, height > kTileSize ? 2u : 1u)
+          << "each tile's grid features once for all three calls";
     }
-    EXPECT_EQ(cache.ComputedTiles() - computed, height > kTileSize ? 2u : 1u)
-        << "each tile's grid features once for all three calls";
   }
 }
 

@@ -36,15 +36,15 @@ def test_chunked_label_images_equal_the_whole_image_result(client, saved, chunks
 
 
 def test_chunks_move_onto_the_classification_grid(tmp_path):
-    # Sample size 5 classifies every second pixel: odd chunk boundaries move up by one.
+    # Sample size 5 classifies every fourth pixel: chunk boundaries move up onto multiples of 4.
     image, _ = scene(height=150, width=170, seed=4)
     model = train(5.0)
-    assert model.context_step == 2
-    assert model.context_radius % 2 == 0
+    assert model.context_step == 4
+    assert model.context_radius % 4 == 0
     model.save(tmp_path / "coarse.ssm")
     with dask.config.set(scheduler="threads"):
         labels = sd.segment_labels(tmp_path / "coarse.ssm", da.from_array(image, chunks=(75, 85)))
-        assert all(c % 2 == 0 for axis in labels.chunks for c in axis[:-1]), labels.chunks
+        assert all(c % 4 == 0 for axis in labels.chunks for c in axis[:-1]), labels.chunks
         result = labels.compute()
     np.testing.assert_array_equal(result, model.segment(image).label_image)
     assert sd._aligned((75, 75), 2) == (76, 74)

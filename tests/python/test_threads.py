@@ -41,7 +41,8 @@ def test_two_models_segment_at_the_same_time(tmp_path, trained):
 
 
 def test_python_runs_while_one_model_trains_and_segments():
-    image, truth = scene(height=360, width=480, seed=3)
+    # Large enough that each call takes tens of milliseconds, in which the loop below ticks.
+    image, truth = scene(height=1080, width=1440, seed=3)
     model = smartseg.Model(sample_size=4.0)
     model.add_image(image, sparse(truth), label_names=LABELS)
     for work in (model.train, lambda: model.segment(image)):
