@@ -30,7 +30,8 @@ DecodedPixels DecodePng(const std::string& bytes, const std::filesystem::path& s
 DecodedPixels DecodeTiff(const std::string& bytes, const std::filesystem::path& source);
 DecodedPixels DecodeJpeg(const std::string& bytes, const std::filesystem::path& source);
 
-// PNG bytes of CV_8UC1, CV_16UC1 or blue-green-red CV_8UC3 pixels.
-std::string EncodePngBytes(const cv::Mat& pixels, const std::filesystem::path& path);
+// PNG bytes of CV_8UC1, CV_16UC1 or blue-green-red CV_8UC3 pixels, deflated in bands on up to
+// `workers` threads; the bytes do not depend on `workers`.
+std::string EncodePngBytes(const cv::Mat& pixels, const std::filesystem::path& path, int workers);
 
 }  // namespace Smartseg::detail

@@ -186,9 +186,9 @@ LoadedImage ReadImage(const std::filesystem::path& path) {
   return DecodeImage(bytes, path);
 }
 
-std::string EncodePng(const cv::Mat& pixels, const std::filesystem::path& path) {
+std::string EncodePng(const cv::Mat& pixels, const std::filesystem::path& path, int workers) {
   try {
-    return detail::EncodePngBytes(pixels, path);
+    return detail::EncodePngBytes(pixels, path, workers);
   } catch (const std::bad_alloc&) {
     throw WorkError(path, "out of memory while encoding the PNG image");
   }

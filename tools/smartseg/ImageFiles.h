@@ -40,9 +40,10 @@ LoadedImage ReadImage(const std::filesystem::path& path);
 // names it in messages.
 LoadedImage DecodeImage(const std::string& bytes, const std::filesystem::path& source);
 
-// The PNG encoding of `pixels` (CV_8UC1, CV_16UC1 or blue-green-red CV_8UC3). Throws WorkError
-// naming `path` (the file it is meant for).
-std::string EncodePng(const cv::Mat& pixels, const std::filesystem::path& path);
+// The PNG encoding of `pixels` (CV_8UC1, CV_16UC1 or blue-green-red CV_8UC3), its bands deflated
+// on up to `workers` threads (the bytes are the same for any number). Throws WorkError naming
+// `path` (the file it is meant for).
+std::string EncodePng(const cv::Mat& pixels, const std::filesystem::path& path, int workers = 1);
 
 // `pixels` as 8-bit blue-green-red for pictures: 16-bit grey is scaled by 1/256.
 cv::Mat ToDisplayColour(const cv::Mat& pixels);

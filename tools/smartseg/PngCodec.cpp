@@ -2,7 +2,6 @@
 // sets its own jump point and holds no object with a destructor, so a jump skips no clean-up;
 // the C++ objects (pixel buffers, the library's structures) live in the callers.
 #include <png.h>
-#include <zlib.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -22,8 +21,6 @@ struct PngContext {
   const unsigned char* data = nullptr;
   std::size_t size = 0;
   std::size_t offset = 0;
-  std::string* output = nullptr;
-  bool outputFailed = false;
   char message[256] = {};
 };
 
@@ -45,18 +42,6 @@ extern "C" void PngReadBytes(png_structp png, png_bytep out, png_size_t length) 
   std::memcpy(out, context->data + context->offset, length);
   context->offset += length;
 }
-
-extern "C" void PngWriteBytes(png_structp png, png_bytep data, png_size_t length) {
-  auto* context = static_cast<PngContext*>(png_get_io_ptr(png));
-  try {
-    context->output->append(reinterpret_cast<const char*>(data), length);
-  } catch (...) {
-    context->outputFailed = true;
-  }
-  if (context->outputFailed) png_error(png, "out of memory");
-}
-
-extern "C" void PngFlush(png_structp) {}
 
 struct PngHeader {
   png_uint_32 width = 0;
@@ -101,27 +86,6 @@ bool ReadRows(png_structp png, png_bytepp rows) {
   return true;
 }
 
-bool WriteRows(png_structp png, png_infop info, png_uint_32 width, png_uint_32 height, int bitDepth,
-               int colourType, png_bytepp rows) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  png_set_write_fn(png, png_get_io_ptr(png), PngWriteBytes, PngFlush);
-  // Fast settings: result pictures are mostly flat areas, where run-length coding does well.
-  png_set_compression_level(png, 1);
-  png_set_compression_strategy(png, Z_RLE);
-  png_set_IHDR(png, info, width, height, bitDepth, colourType, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  // One filter, not libpng's per-row choice among all five (which filters every row five times):
-  // none for grey results (flat runs), "up" for colour overlays (photographs, whose rows repeat).
-  png_set_filter(png, PNG_FILTER_TYPE_BASE,
-                 colourType == PNG_COLOR_TYPE_RGB ? PNG_FILTER_UP : PNG_FILTER_NONE);
-  png_write_info(png, info);
-  if (bitDepth == 16) png_set_swap(png);
-  if (colourType == PNG_COLOR_TYPE_RGB) png_set_bgr(png);
-  png_write_image(png, rows);
-  png_write_end(png, nullptr);
-  return true;
-}
-
 class ReadStructs {
  public:
   explicit ReadStructs(PngContext& context) {
@@ -131,23 +95,6 @@ class ReadStructs {
   ~ReadStructs() { png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr); }
   ReadStructs(const ReadStructs&) = delete;
   ReadStructs& operator=(const ReadStructs&) = delete;
-  png_structp png() const { return png_; }
-  png_infop info() const { return info_; }
-
- private:
-  png_structp png_ = nullptr;
-  png_infop info_ = nullptr;
-};
-
-class WriteStructs {
- public:
-  explicit WriteStructs(PngContext& context) {
-    png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, &context, PngError, PngWarning);
-    if (png_) info_ = png_create_info_struct(png_);
-  }
-  ~WriteStructs() { png_destroy_write_struct(&png_, info_ ? &info_ : nullptr); }
-  WriteStructs(const WriteStructs&) = delete;
-  WriteStructs& operator=(const WriteStructs&) = delete;
   png_structp png() const { return png_; }
   png_infop info() const { return info_; }
 
@@ -193,34 +140,6 @@ DecodedPixels DecodePng(const std::string& bytes, const std::filesystem::path& s
   std::vector<png_bytep> rows = RowPointers(decoded.pixels);
   if (!ReadRows(structs.png(), rows.data())) throw failed();
   return decoded;
-}
-
-std::string EncodePngBytes(const cv::Mat& pixels, const std::filesystem::path& path) {
-  int bitDepth = 8;
-  int colourType = PNG_COLOR_TYPE_GRAY;
-  if (pixels.type() == CV_16UC1) {
-    bitDepth = 16;
-  } else if (pixels.type() == CV_8UC3) {
-    colourType = PNG_COLOR_TYPE_RGB;
-  } else if (pixels.type() != CV_8UC1) {
-    throw WorkError(path, "cannot encode as PNG: expected 8-bit or 16-bit grey or 8-bit colour");
-  }
-  if (pixels.empty()) throw WorkError(path, "cannot encode an empty image as PNG");
-  std::string output;
-  PngContext context;
-  context.output = &output;
-  WriteStructs structs(context);
-  if (!structs.png() || !structs.info()) throw std::bad_alloc();
-  png_set_write_fn(structs.png(), &context, PngWriteBytes, PngFlush);
-  // libpng only reads the rows it is given.
-  cv::Mat& rowsOf = const_cast<cv::Mat&>(pixels);
-  std::vector<png_bytep> rows = RowPointers(rowsOf);
-  if (!WriteRows(structs.png(), structs.info(), static_cast<png_uint_32>(pixels.cols),
-                 static_cast<png_uint_32>(pixels.rows), bitDepth, colourType, rows.data())) {
-    if (context.outputFailed) throw std::bad_alloc();
-    throw WorkError(path, std::string("cannot encode as PNG: ") + context.message);
-  }
-  return output;
 }
 
 }  // namespace Smartseg::detail

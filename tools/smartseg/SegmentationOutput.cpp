@@ -256,18 +256,21 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
                {"seconds", files.seconds}};
 
   FileSet set;
-  // Large images are drawn and staged one file at a time: a drawn overlay alone is three bytes a
-  // pixel, and the encoded files would all be held until the last one is done.
+  // Large images are drawn and staged one file at a time (a drawn overlay alone is three bytes a
+  // pixel, and the encoded files would all be held until the last one is done), each file's bands
+  // deflated side by side.
   const bool sideBySide = static_cast<double>(width) * height <= kParallelOutputPixels;
-  const int workers = sideBySide ? OutputThreadCount() : 1;
-  if (workers <= 1) {
-    for (Output& output : outputs) set.Stage(output.path, EncodePng(output.draw(), output.path));
+  const int workers = OutputThreadCount();
+  if (!sideBySide || workers <= 1) {
+    for (Output& output : outputs) {
+      set.Stage(output.path, EncodePng(output.draw(), output.path, workers));
+    }
   } else {
     // Last first: the overlay, three bytes a pixel of photograph, takes longest to encode, and the
     // other workers meanwhile get through the flat masks.
     Tamrix::Vision::RunTasks(static_cast<int>(outputs.size()), workers, [&](int task, int) {
       Output& output = outputs[outputs.size() - 1 - static_cast<std::size_t>(task)];
-      output.bytes = EncodePng(output.draw(), output.path);
+      output.bytes = EncodePng(output.draw(), output.path, workers);
     });
     for (Output& output : outputs) {
       set.Stage(output.path, output.bytes);
