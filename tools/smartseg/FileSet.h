@@ -13,7 +13,8 @@
 // symbolic link at a final name is followed and its target replaced. New files get the mode
 // 0666 less the umask.
 //
-// Thread-safe: sets written at once by several threads do not disturb each other, and
+// Thread-safe: sets written at once by several threads do not disturb each other, one set's files
+// may be staged from several threads at once (they are committed in the order staged), and
 // CleanUpOnSignals' handling waits for a commit under way.
 #pragma once
 

@@ -137,34 +137,39 @@ std::vector<LabelResult> InLabelOrder(
   return ordered;
 }
 
-cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int height) {
+cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int height,
+                        int workers) {
   const bool wide = labels.size() > 255;
   cv::Mat values(height, width, wide ? CV_16UC1 : CV_8UC1, cv::Scalar(0));
   const std::size_t count = std::min<std::size_t>(labels.size(), 65535);
   // Row by row: each label's probabilities of the row, then the most probable label of each pixel
-  // (the first of equals; none where every label has 0).
-  std::vector<float> best(static_cast<std::size_t>(width)), row(static_cast<std::size_t>(width));
-  std::vector<std::uint16_t> value(static_cast<std::size_t>(width));
-  for (int y = 0; y < height; ++y) {
-    std::fill(best.begin(), best.end(), 0.0f);
-    std::fill(value.begin(), value.end(), 0);
-    for (std::size_t k = 0; k < count; ++k) {
-      if (!labels[k].result) continue;
-      labels[k].result->ProbabilityRow(y, row.data());
-      for (int x = 0; x < width; ++x) {
-        if (row[x] > best[x]) {
-          best[x] = row[x];
-          value[x] = static_cast<std::uint16_t>(k + 1);
+  // (the first of equals; none where every label has 0). Bands of rows go to the workers.
+  constexpr int kBandRows = 32;
+  const int bands = (height + kBandRows - 1) / kBandRows;
+  Tamrix::Vision::RunTasks(bands, workers > 0 ? workers : OutputThreadCount(), [&](int band, int) {
+    std::vector<float> best(static_cast<std::size_t>(width)), row(static_cast<std::size_t>(width));
+    std::vector<std::uint16_t> value(static_cast<std::size_t>(width));
+    for (int y = band * kBandRows; y < std::min(height, (band + 1) * kBandRows); ++y) {
+      std::fill(best.begin(), best.end(), 0.0f);
+      std::fill(value.begin(), value.end(), 0);
+      for (std::size_t k = 0; k < count; ++k) {
+        if (!labels[k].result) continue;
+        labels[k].result->ProbabilityRow(y, row.data());
+        for (int x = 0; x < width; ++x) {
+          if (row[x] > best[x]) {
+            best[x] = row[x];
+            value[x] = static_cast<std::uint16_t>(k + 1);
+          }
         }
       }
+      if (wide) {
+        std::copy(value.begin(), value.end(), values.ptr<std::uint16_t>(y));
+      } else {
+        std::transform(value.begin(), value.end(), values.ptr<std::uint8_t>(y),
+                       [](std::uint16_t v) { return static_cast<std::uint8_t>(v); });
+      }
     }
-    if (wide) {
-      std::copy(value.begin(), value.end(), values.ptr<std::uint16_t>(y));
-    } else {
-      std::transform(value.begin(), value.end(), values.ptr<std::uint8_t>(y),
-                     [](std::uint16_t v) { return static_cast<std::uint8_t>(v); });
-    }
-  }
+  });
   return values;
 }
 
@@ -214,17 +219,17 @@ std::vector<std::filesystem::path> SegmentationFileNames(const SegmentationFiles
 nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
   const int width = files.pixels.cols;
   const int height = files.pixels.rows;
-  const cv::Mat values = LabelValueImage(files.labels, width, height);
-  // Each image file: its path and how to draw it. They are drawn and encoded side by side, and
-  // staged in this order once all are encoded.
+  const int workers = OutputThreadCount();
+  const cv::Mat values = LabelValueImage(files.labels, width, height, workers);
+  // Each image file: its path and how to draw it. They are drawn, encoded and staged side by side;
+  // the JSON summary, staged last, is committed last.
   struct Output {
     std::filesystem::path path;
     std::function<cv::Mat()> draw;
-    std::string bytes;
   };
   std::vector<Output> outputs;
   const auto add = [&](const std::string& suffix, std::function<cv::Mat()> draw) {
-    outputs.push_back(Output{OutputPath(files, suffix), std::move(draw), {}});
+    outputs.push_back(Output{OutputPath(files, suffix), std::move(draw)});
     return outputs.back().path.filename().string();
   };
 
@@ -260,22 +265,18 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
   // pixel, and the encoded files would all be held until the last one is done), each file's bands
   // deflated side by side.
   const bool sideBySide = static_cast<double>(width) * height <= kParallelOutputPixels;
-  const int workers = OutputThreadCount();
   if (!sideBySide || workers <= 1) {
     for (Output& output : outputs) {
       set.Stage(output.path, EncodePng(output.draw(), output.path, workers));
     }
   } else {
     // Last first: the overlay, three bytes a pixel of photograph, takes longest to encode, and the
-    // other workers meanwhile get through the flat masks.
+    // other workers meanwhile get through the flat masks. Each file is staged (written and
+    // synced) by the worker that encoded it.
     Tamrix::Vision::RunTasks(static_cast<int>(outputs.size()), workers, [&](int task, int) {
-      Output& output = outputs[outputs.size() - 1 - static_cast<std::size_t>(task)];
-      output.bytes = EncodePng(output.draw(), output.path, workers);
+      const Output& output = outputs[outputs.size() - 1 - static_cast<std::size_t>(task)];
+      set.Stage(output.path, EncodePng(output.draw(), output.path, workers));
     });
-    for (Output& output : outputs) {
-      set.Stage(output.path, output.bytes);
-      std::string().swap(output.bytes);
-    }
   }
   // Names from files need not be UTF-8; the JSON stays valid with U+FFFD in their place.
   set.Stage(files.folder / (files.stem + ".json"),
