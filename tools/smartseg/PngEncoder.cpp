@@ -82,10 +82,17 @@ struct Band {
   std::size_t rawBytes = 0;
 };
 
+// What a worker reuses from band to band: the filtered rows and the compressor's output.
+struct Scratch {
+  std::vector<unsigned char> raw;
+  std::vector<unsigned char> deflated;
+};
+
 void DeflateBand(const cv::Mat& pixels, const Layout& layout, Band& band, bool last,
-                 const std::filesystem::path& path) {
+                 const std::filesystem::path& path, Scratch& scratch) {
   const std::size_t lineBytes = layout.rowBytes + 1;
-  std::vector<unsigned char> raw(lineBytes * static_cast<std::size_t>(band.rows));
+  std::vector<unsigned char>& raw = scratch.raw;
+  raw.resize(lineBytes * static_cast<std::size_t>(band.rows));
   for (int r = 0; r < band.rows; ++r) {
     FilteredRow(pixels, layout, band.first + r,
                 raw.data() + lineBytes * static_cast<std::size_t>(r));
@@ -100,18 +107,20 @@ void DeflateBand(const cv::Mat& pixels, const Layout& layout, Band& band, bool l
   const int status = deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, strategy);
   if (status == Z_MEM_ERROR) throw std::bad_alloc();
   if (status != Z_OK) throw WorkError(path, "cannot encode as PNG: the compressor did not start");
-  band.deflated.resize(deflateBound(&stream, raw.size()) + 16);
+  std::vector<unsigned char>& out = scratch.deflated;
+  out.resize(deflateBound(&stream, raw.size()) + 16);
   stream.next_in = raw.data();
   stream.avail_in = static_cast<uInt>(raw.size());
-  stream.next_out = reinterpret_cast<Bytef*>(&band.deflated[0]);
-  stream.avail_out = static_cast<uInt>(band.deflated.size());
+  stream.next_out = out.data();
+  stream.avail_out = static_cast<uInt>(out.size());
   const int result = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-  const std::size_t written = band.deflated.size() - stream.avail_out;
+  const std::size_t written = out.size() - stream.avail_out;
   deflateEnd(&stream);
   if (result != (last ? Z_STREAM_END : Z_OK) || stream.avail_in != 0) {
     throw WorkError(path, "cannot encode as PNG: the compressor failed");
   }
-  band.deflated.resize(written);
+  // Only what was written is kept: a band of a flat mask packs to a few hundred bytes.
+  band.deflated.assign(reinterpret_cast<const char*>(out.data()), written);
 }
 
 }  // namespace
@@ -140,11 +149,19 @@ std::string EncodePngBytes(const cv::Mat& pixels, const std::filesystem::path& p
     bands.push_back(Band{first, std::min(rowsPerBand, pixels.rows - first), {}, 1, 0});
   }
   const int count = static_cast<int>(bands.size());
-  Tamrix::Vision::RunTasks(count, std::max(1, workers), [&](int task, int) {
-    DeflateBand(pixels, layout, bands[static_cast<std::size_t>(task)], task + 1 == count, path);
+  std::vector<Scratch> scratch(static_cast<std::size_t>(std::max(1, workers)));
+  Tamrix::Vision::RunTasks(count, std::max(1, workers), [&](int task, int worker) {
+    DeflateBand(pixels, layout, bands[static_cast<std::size_t>(task)], task + 1 == count, path,
+                scratch[static_cast<std::size_t>(worker)]);
   });
+  std::vector<Scratch>().swap(scratch);
 
-  std::string out("\x89PNG\r\n\x1a\n", 8);
+  std::size_t total = 8 + 25 + 12 + 6;
+  for (const Band& band : bands)
+    total += band.deflated.size() + 12 * (1 + band.deflated.size() / kMaxChunk);
+  std::string out;
+  out.reserve(total);
+  out.append("\x89PNG\r\n\x1a\n", 8);
   std::string header;
   PutBigEndian(header, static_cast<std::uint32_t>(pixels.cols));
   PutBigEndian(header, static_cast<std::uint32_t>(pixels.rows));
