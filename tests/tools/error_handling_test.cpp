@@ -335,5 +335,20 @@ TEST(SmartsegErrors, AFailingImageLeavesTheEarlierImagesWholeAndNothingOfItsOwn)
   EXPECT_EQ(ReadPng(scratch / "o/a_labels.png").size(), cv::Size(24, 24));
 }
 
+// The first image is decoded while the model loads; a damaged model is still the error reported
+// when the image is bad too, and nothing is written.
+TEST(SmartsegErrors, ADamagedModelIsReportedBeforeADamagedImage) {
+  Scratch scratch;
+  TrainedTwoTone(scratch);
+  const std::string model = ReadText(scratch / "m.model");
+  WriteText(scratch / "t.model", model.substr(0, model.size() / 2));
+  WriteText(scratch / "junk.png", "not a picture");
+  const RunResult run = scratch.Run("segment --model t.model --out o --quiet junk.png a.png");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err.rfind("smartseg: error: t.model: the model is damaged or truncated: ", 0), 0u)
+      << run.err;
+  for (const std::string& file : scratch.Files()) EXPECT_NE(file.rfind("o/", 0), 0u) << file;
+}
+
 }  // namespace
 }  // namespace SmartsegTest

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <map>
+#include <system_error>
 #include <vector>
 
 #include "interfaces/smartcore/ISmartSegmenter.h"
@@ -126,6 +128,21 @@ void CheckOutputPlan(const SegmentOptions& options, const Operator& model) {
   }
 }
 
+// Images up to this many pixels are read while the one before is segmented: holding a second
+// such image costs little, and its decoding then overlaps the segmentation.
+constexpr double kReadAheadPixels = 16.0 * 1024 * 1024;
+
+// Reads `path` on a thread of its own, so that decoding overlaps other work; where no thread can
+// start, it is read when asked for.
+std::future<LoadedImage> ReadAhead(const std::filesystem::path& path) {
+  const auto read = [path] { return ReadImage(path); };
+  try {
+    return std::async(std::launch::async, read);
+  } catch (const std::system_error&) {
+    return std::async(std::launch::deferred, read);
+  }
+}
+
 }  // namespace
 
 int RunSegment(const SegmentOptions& options) {
@@ -147,6 +164,9 @@ int RunSegment(const SegmentOptions& options) {
       throw WorkError(image, "is a folder, not an image file (name the images in it)");
     }
   }
+  if (options.images.empty()) return kExitSuccess;
+  // The first image is decoded while the model loads.
+  std::future<LoadedImage> nextImage = ReadAhead(options.images.front());
   const std::shared_ptr<Operator> model = LoadModel(options.model);
   if (model->IsDirty() || model->Labels()->Count() == 0) {
     throw WorkError(options.model, "the model has not been trained");
@@ -160,7 +180,14 @@ int RunSegment(const SegmentOptions& options) {
   int index = 0;
   for (const auto& image : options.images) {
     progress.Step(++index, image.string());
-    const LoadedImage loaded = ReadImage(image);
+    const LoadedImage loaded = nextImage.get();
+    if (static_cast<std::size_t>(index) < options.images.size()) {
+      const auto& following = options.images[static_cast<std::size_t>(index)];
+      nextImage =
+          static_cast<double>(loaded.pixels.total()) <= kReadAheadPixels
+              ? ReadAhead(following)
+              : std::async(std::launch::deferred, [following] { return ReadImage(following); });
+    }
     const auto start = std::chrono::steady_clock::now();
     std::shared_ptr<Tamrix::Vision::SmartCore::SmartSegmenterResults> results;
     try {
