@@ -1,6 +1,7 @@
 # What `cmake --install` and the Debian package deliver: the libraries, the helper module, their
-# public headers, the smartseg program, and a package configuration through which a host project
-# finds everything with find_package(TamrixVisionSmartSegmenter) and links Tamrix::SmartSegmenter.
+# public headers, the smartseg program with its browser host smartseg-serve, and a package
+# configuration through which a host project finds everything with
+# find_package(TamrixVisionSmartSegmenter) and links Tamrix::SmartSegmenter.
 #
 # Everything goes to lib/, bin/ and include/ under the prefix, never to a multiarch folder: the
 # operator finds its helper module beside the system-support library, and smartseg finds the
@@ -21,7 +22,7 @@ set_target_properties(engine PROPERTIES EXPORT_NAME SmartSegmenterEngine)
 set_target_properties(SmartSegmenter PROPERTIES EXPORT_NAME SmartSegmenter)
 set_target_properties(helper PROPERTIES EXPORT_NAME SmartSegmenterHelper)
 
-install(TARGETS sys core smartcore engine SmartSegmenter helper smartseg
+install(TARGETS sys core smartcore engine SmartSegmenter helper smartseg smartseg-serve
   EXPORT ${TAMRIX_PACKAGE}Targets
   LIBRARY DESTINATION lib
   ARCHIVE DESTINATION lib

@@ -1,33 +1,34 @@
 // smartseg: trains segmentation models from annotated images, segments images with them and
 // reports what a model holds. Exit codes: 0 success, 1 the work failed, 2 bad usage.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <exception>
-#include <new>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
-
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include "tools/smartseg/Commands.h"
 #include "tools/smartseg/DisplayText.h"
 #include "tools/smartseg/Errors.h"
-#include "tools/smartseg/FileSet.h"
 #include "tools/smartseg/ImageFiles.h"
+#include "tools/smartseg/ProgramMain.h"
 #include "tools/smartseg/serve/ServeCommand.h"
 
 namespace {
 
 using namespace Smartseg;
 
-// Messages quote file names, label names and library texts, which can hold newlines and terminal
-// escapes; the error report is one line of plain text.
-int Report(const std::string& message, int code) {
-  std::fprintf(stderr, "smartseg: error: %s\n", PrintableText(message).c_str());
-  return code;
+// `smartseg serve` continues as the program smartseg-serve, with the same command line.
+[[noreturn]] void HandOverToServe(int argc, char** argv) {
+  const std::string program = ServeProgram().string();
+  std::vector<char*> arguments(argv, argv + argc);
+  arguments[0] = const_cast<char*>(program.c_str());
+  arguments.push_back(nullptr);
+  execv(program.c_str(), arguments.data());
+  throw WorkError(program, std::string("cannot start the browser host: ") + std::strerror(errno));
 }
 
 struct CommandLine {
@@ -139,7 +140,7 @@ int Run(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     // --help arrives as a "parse error" that succeeds.
     if (error.get_exit_code() == 0) return app.exit(error);
-    return Report(std::string(error.what()) + " (see smartseg --help)", kExitUsage);
+    return ReportError(std::string(error.what()) + " (see smartseg --help)", kExitUsage);
   }
 
   const auto threadsOf = [](CLI::App& command, int value) -> std::optional<int> {
@@ -163,7 +164,7 @@ int Run(int argc, char** argv) {
     return RunSegment(line.segment);
   }
   if (*info) return RunInfo(line.infoModel);
-  if (*serve) return RunServe(serveOptions);
+  if (*serve) HandOverToServe(argc, argv);
   if (!line.demoOut.empty()) line.demo.out = line.demoOut;
   line.demo.threads = threadsOf(*demo, line.demoThreads);
   return RunDemo(line.demo);
@@ -172,27 +173,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-#if defined(__GLIBC__)
-  // glibc raises its mmap threshold to the size of every large block freed (up to 32 MiB); from
-  // then on image-sized buffers come from the heap and stay resident once freed, which made
-  // segmenting a 4096 x 4096 image peak at 750-960 MB instead of 450 MB. A fixed threshold keeps
-  // large buffers mapped, so that freeing them gives the memory back.
-  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-#endif
-  // Before any thread starts, so that every thread leaves the signals to the cleanup.
-  CleanUpOnSignals();
-  try {
-    return Run(argc, argv);
-  } catch (const UsageError& error) {
-    return Report(error.what(), kExitUsage);
-  } catch (const WorkError& error) {
-    return Report(error.what(), kExitFailure);
-  } catch (const std::bad_alloc&) {
-    return Report("out of memory; free memory, or lower --max-pixels to refuse large images early",
-                  kExitFailure);
-  } catch (const std::exception& error) {
-    return Report(error.what(), kExitFailure);
-  } catch (...) {
-    return Report("an unknown failure", kExitFailure);
-  }
+  return RunProgram([&] { return Run(argc, argv); });
 }

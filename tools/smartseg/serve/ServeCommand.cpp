@@ -8,17 +8,6 @@
 
 namespace Smartseg {
 
-CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options) {
-  CLI::App* serve = app.add_subcommand(
-      "serve", "Annotate the images of FOLDER in a browser and watch the model learn");
-  serve->add_option("--host", options.host, "Address to listen on (default 127.0.0.1)")
-      ->type_name("HOST");
-  serve->add_option("--port", options.port, "Port to listen on (default 8600; 0 picks a free one)")
-      ->type_name("PORT");
-  serve->add_option("FOLDER", options.folder, "Folder of PNG or TIFF images")->required();
-  return serve;
-}
-
 int RunServe(const ServeOptions& options) {
   if (options.port < 0 || options.port > 65535) {
     throw UsageError("--port: expected a port from 0 to 65535, found " +
