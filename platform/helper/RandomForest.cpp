@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/helper/Avx2.h"
+#include "platform/helper/FeatureBank.h"
 
 #ifdef TAMRIX_HELPER_AVX2
 #include <immintrin.h>
@@ -69,10 +70,12 @@ RandomForest RandomForest::Fit(const SampleMatrix& samples, const ForestParamete
   const int bins = std::clamp(parameters.bins, 2, 256);
 
   // Binned copy, feature-major: bin(x) = number of edges below x, so x <= edge[b] <=> bin <= b.
+  // Features are binned on the engine's workers (the labels of an operator fit side by side, and
+  // the last of them would otherwise sort its columns alone); each depends on its own column only.
   std::vector<std::vector<float>> edges(static_cast<std::size_t>(featureCount));
   std::vector<std::uint8_t> binned(static_cast<std::size_t>(featureCount) * n);
-  std::vector<float> column(n);
-  for (int f = 0; f < featureCount; ++f) {
+  RunTasks(featureCount, [&](int f, int) {
+    std::vector<float> column(n);
     for (std::size_t i = 0; i < n; ++i) column[i] = samples.Row(i)[f];
     auto& e = edges[static_cast<std::size_t>(f)];
     e = QuantileEdges(column, bins);
@@ -81,7 +84,7 @@ RandomForest RandomForest::Fit(const SampleMatrix& samples, const ForestParamete
       out[i] =
           static_cast<std::uint8_t>(std::lower_bound(e.begin(), e.end(), column[i]) - e.begin());
     }
-  }
+  });
 
   std::size_t positives = 0;
   for (auto p : samples.positive) positives += p != 0;
