@@ -109,7 +109,7 @@ bool AllGrey(const cv::Mat& bgr) {
 }
 
 // The decoded picture as one of the three layouts the framework takes.
-cv::Mat Fitted(detail::DecodedPixels decoded, const std::filesystem::path& source) {
+cv::Mat Fitted(const detail::DecodedPixels& decoded, const std::filesystem::path& source) {
   cv::Mat pixels = WithoutAlpha(decoded.pixels, source);
   if (pixels.type() == CV_8UC3 && decoded.fromPalette && AllGrey(pixels)) {
     cv::Mat grey;

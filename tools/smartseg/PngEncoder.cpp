@@ -24,13 +24,15 @@ constexpr std::size_t kBandBytes = std::size_t{512} << 10;
 // Largest IDAT chunk written; a chunk's length must stay below 2^31.
 constexpr std::size_t kMaxChunk = std::size_t{1} << 30;
 
-enum Filter : unsigned char { kNone = 0, kUp = 2 };
+// PNG's row filters: none, and "up" (the difference to the row above).
+constexpr unsigned char kFilterNone = 0;
+constexpr unsigned char kFilterUp = 2;
 
 struct Layout {
   int colourType = 0;  // 0 grey, 2 red-green-blue
   int bitDepth = 8;
   std::size_t rowBytes = 0;
-  Filter filter = kNone;
+  unsigned char filter = kFilterNone;
 };
 
 void PutBigEndian(std::string& out, std::uint32_t value) {
@@ -131,7 +133,7 @@ std::string EncodePngBytes(const cv::Mat& pixels, const std::filesystem::path& p
     layout.bitDepth = 16;
   } else if (pixels.type() == CV_8UC3) {
     layout.colourType = 2;
-    layout.filter = kUp;
+    layout.filter = kFilterUp;
   } else if (pixels.type() != CV_8UC1) {
     throw WorkError(path, "cannot encode as PNG: expected 8-bit or 16-bit grey or 8-bit colour");
   }

@@ -17,16 +17,16 @@ namespace {
 // constraint met with equality, up to the tolerance, is settled by the boundary rule with that
 // boundary's outward normal.
 struct Section {
-  Section(const Point2D& center, double rx_, double ry_, double rotation, double ratio,
-          double start_, double span_)
+  Section(const Point2D& center, double radiusX, double radiusY, double rotation, double ratio,
+          double startAngle, double spanAngle)
       : frame(center, rotation),
-        rx(rx_),
-        ry(ry_),
+        rx(radiusX),
+        ry(radiusY),
         inner2(ratio * ratio),
-        start(start_),
-        span(span_),
-        full(span_ >= G::kTwoPi),
-        lengthTolerance(G::kBoundaryTolerance * std::max({1.0, rx_, ry_})) {
+        start(startAngle),
+        span(spanAngle),
+        full(spanAngle >= G::kTwoPi),
+        lengthTolerance(G::kBoundaryTolerance * std::max({1.0, radiusX, radiusY})) {
     const double end = start + span;
     // Outward normals of the two rays, in the ellipse frame: the start ray's interior lies on the
     // side of increasing angle, the end ray's on the side of decreasing angle.
