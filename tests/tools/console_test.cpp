@@ -2,6 +2,10 @@
 // --quiet, and label names escaped so that they cannot act on a terminal.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdio>
+
 #include "tests/tools/support/SmartsegRun.h"
 
 namespace SmartsegTest {
@@ -33,6 +37,26 @@ TEST(SmartsegHelp, EveryCommandPrintsUsageWithItsOptionsWritesNothingAndSucceeds
   EXPECT_EQ(version.out.rfind("smartseg ", 0), 0u) << version.out;
   EXPECT_EQ(version.out.find_first_of("0123456789"), 9u) << version.out;
   EXPECT_EQ(version.err, "");
+}
+
+// `smartseg serve` becomes the program smartseg-serve beside smartseg; started on its own with
+// anything but that command line, it says what it is for.
+TEST(SmartsegServeProgram, StartedAloneItPointsToSmartsegServe) {
+  const std::string program =
+      (std::filesystem::path(SMARTSEG_PROGRAM).parent_path() / "smartseg-serve").string();
+  for (const std::string arguments : {"", " /tmp", " train /tmp"}) {
+    FILE* run = popen(("'" + program + "'" + arguments + " 2>&1").c_str(), "r");
+    ASSERT_NE(run, nullptr);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, run) != nullptr) output += buffer;
+    const int status = pclose(run);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << arguments;
+    EXPECT_EQ(output,
+              "smartseg: error: smartseg-serve is the browser host behind 'smartseg serve'; run "
+              "smartseg serve FOLDER\n")
+        << arguments;
+  }
 }
 
 TEST(SmartsegProgress, NamesEachStepOfHowManyWithTimesUnlessQuiet) {
