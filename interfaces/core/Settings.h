@@ -13,6 +13,8 @@ class VisionToolMultiThreading {
   static bool Enable();
   // Default: the hardware concurrency, at least 1. Always at least 1.
   static int ThreadCount();
+  // The threads a vision tool may use: ThreadCount() when enabled, else 1.
+  static int Workers();
 
   static void setEnable(bool enable);
   // Values below 1 are stored as 1.

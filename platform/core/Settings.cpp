@@ -22,6 +22,7 @@ std::atomic<int> threadCount{DefaultThreadCount()};
 
 bool VisionToolMultiThreading::Enable() { return enableThreads.load(); }
 int VisionToolMultiThreading::ThreadCount() { return threadCount.load(); }
+int VisionToolMultiThreading::Workers() { return enableThreads.load() ? threadCount.load() : 1; }
 void VisionToolMultiThreading::setEnable(bool enable) { enableThreads.store(enable); }
 void VisionToolMultiThreading::setThreadCount(int count) {
   threadCount.store(count < 1 ? 1 : count);

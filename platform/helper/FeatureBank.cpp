@@ -238,10 +238,7 @@ std::vector<TileRect> TileGrid(int width, int height, int tileSize) {
   return tiles;
 }
 
-int EngineThreadCount() {
-  if (!VisionToolMultiThreading::Enable()) return 1;
-  return std::max(1, VisionToolMultiThreading::ThreadCount());
-}
+int EngineThreadCount() { return VisionToolMultiThreading::Workers(); }
 
 void RunTasks(int count, const std::function<void(int task, int worker)>& body) {
   RunTasks(count, EngineThreadCount(), body);

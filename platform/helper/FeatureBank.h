@@ -138,8 +138,7 @@ void GaussianBlur(const float* source, float* target, int width, int height, dou
 void GaussianBlurRows(const float* source, float* target, int width, int height, int first,
                       int rows, double sigma);
 
-// Worker threads the helper may use: VisionToolMultiThreading::ThreadCount() when multi-threading
-// is enabled, otherwise 1.
+// Worker threads the helper may use: VisionToolMultiThreading::Workers().
 int EngineThreadCount();
 // The framework's RunTasks on up to EngineThreadCount() workers. Callers that size per-worker
 // state first, and must not see the framework setting change in between, name the count

@@ -51,9 +51,13 @@ TEST(VisionToolMultiThreading, DefaultsToEnabledWithHardwareConcurrencyAndKeepsA
   for (auto [set, expected] : {std::pair{0, 1}, {-5, 1}, {6, 6}}) {
     VisionToolMultiThreading::setThreadCount(set);
     EXPECT_EQ(VisionToolMultiThreading::ThreadCount(), expected) << set;
+    EXPECT_EQ(VisionToolMultiThreading::Workers(), expected) << set;
   }
   VisionToolMultiThreading::setEnable(false);
   EXPECT_FALSE(VisionToolMultiThreading::Enable());
+  // Disabled, a tool runs on its calling thread alone, whatever the count says.
+  EXPECT_EQ(VisionToolMultiThreading::Workers(), 1);
+  EXPECT_EQ(VisionToolMultiThreading::ThreadCount(), 6);
   VisionToolMultiThreading::Reset();
 }
 

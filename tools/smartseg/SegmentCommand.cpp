@@ -132,10 +132,11 @@ void CheckOutputPlan(const SegmentOptions& options, const Operator& model) {
 // such image costs little, and its decoding then overlaps the segmentation.
 constexpr double kReadAheadPixels = 16.0 * 1024 * 1024;
 
-// Reads `path` on a thread of its own, so that decoding overlaps other work; where no thread can
-// start, it is read when asked for.
-std::future<LoadedImage> ReadAhead(const std::filesystem::path& path) {
+// Reads `path` when asked for, or, `inBackground`, on a thread of its own so that decoding
+// overlaps other work (and when asked for where no thread can start).
+std::future<LoadedImage> ReadAhead(const std::filesystem::path& path, bool inBackground = true) {
   const auto read = [path] { return ReadImage(path); };
+  if (!inBackground) return std::async(std::launch::deferred, read);
   try {
     return std::async(std::launch::async, read);
   } catch (const std::system_error&) {
@@ -184,9 +185,7 @@ int RunSegment(const SegmentOptions& options) {
     if (static_cast<std::size_t>(index) < options.images.size()) {
       const auto& following = options.images[static_cast<std::size_t>(index)];
       nextImage =
-          static_cast<double>(loaded.pixels.total()) <= kReadAheadPixels
-              ? ReadAhead(following)
-              : std::async(std::launch::deferred, [following] { return ReadImage(following); });
+          ReadAhead(following, static_cast<double>(loaded.pixels.total()) <= kReadAheadPixels);
     }
     const auto start = std::chrono::steady_clock::now();
     std::shared_ptr<Tamrix::Vision::SmartCore::SmartSegmenterResults> results;

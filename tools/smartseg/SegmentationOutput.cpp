@@ -106,11 +106,6 @@ const char* kLabelsSuffix = "labels";
 // Images up to this size have their output files drawn and encoded on several threads.
 constexpr double kParallelOutputPixels = 16.0 * 1024 * 1024;
 
-// The engine's thread count (smartseg --threads) also bounds the threads that encode outputs.
-int OutputThreadCount() {
-  if (!Tamrix::Vision::VisionToolMultiThreading::Enable()) return 1;
-  return std::max(1, Tamrix::Vision::VisionToolMultiThreading::ThreadCount());
-}
 const char* kOverlaySuffix = "overlay";
 
 std::filesystem::path OutputPath(const SegmentationFiles& files, const std::string& suffix) {
@@ -137,8 +132,7 @@ std::vector<LabelResult> InLabelOrder(
   return ordered;
 }
 
-cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int height,
-                        int workers) {
+cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int height) {
   const bool wide = labels.size() > 255;
   cv::Mat values(height, width, wide ? CV_16UC1 : CV_8UC1, cv::Scalar(0));
   const std::size_t count = std::min<std::size_t>(labels.size(), 65535);
@@ -146,7 +140,8 @@ cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int h
   // (the first of equals; none where every label has 0). Bands of rows go to the workers.
   constexpr int kBandRows = 32;
   const int bands = (height + kBandRows - 1) / kBandRows;
-  Tamrix::Vision::RunTasks(bands, workers > 0 ? workers : OutputThreadCount(), [&](int band, int) {
+  const int workers = Tamrix::Vision::VisionToolMultiThreading::Workers();
+  Tamrix::Vision::RunTasks(bands, workers, [&](int band, int) {
     std::vector<float> best(static_cast<std::size_t>(width)), row(static_cast<std::size_t>(width));
     std::vector<std::uint16_t> value(static_cast<std::size_t>(width));
     for (int y = band * kBandRows; y < std::min(height, (band + 1) * kBandRows); ++y) {
@@ -219,8 +214,9 @@ std::vector<std::filesystem::path> SegmentationFileNames(const SegmentationFiles
 nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
   const int width = files.pixels.cols;
   const int height = files.pixels.rows;
-  const int workers = OutputThreadCount();
-  const cv::Mat values = LabelValueImage(files.labels, width, height, workers);
+  // The engine's thread count (smartseg --threads) also bounds the threads that write outputs.
+  const int workers = Tamrix::Vision::VisionToolMultiThreading::Workers();
+  const cv::Mat values = LabelValueImage(files.labels, width, height);
   // Each image file: its path and how to draw it. They are drawn, encoded and staged side by side;
   // the JSON summary, staged last, is committed last.
   struct Output {

@@ -35,10 +35,8 @@ std::vector<LabelResult> InLabelOrder(
 // At each pixel 1 + the position in `labels` of the label with the highest probability (the
 // first one on a tie); 0 where no label has a probability above 0. A result without
 // probabilities counts as 1 inside its mask and 0 outside. CV_8UC1 for up to 255 labels, CV_16UC1
-// for more. Bands of rows are done on `workers` threads, 0 meaning the engine's thread count
-// (VisionToolMultiThreading).
-cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int height,
-                        int workers = 0);
+// for more. Bands of rows are done on the engine's threads (VisionToolMultiThreading::Workers()).
+cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int height);
 
 // The part of a file name that stands for a label. ASCII letters and digits, '-', '_', '.' and
 // UTF-8 letters of other scripts stay as they are; every other byte ('/', spaces, '%', control
