@@ -8,6 +8,7 @@
 #include <functional>
 #include <future>
 #include <iterator>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -331,11 +332,13 @@ const FilterSteps& Steps() {
 }
 
 // The separable Gaussian of `weights` (GaussianWeights) of a plane of `channels` interleaved
-// floats per pixel, at the plane rows `rows` and plane columns x0 .. x1 - 1 only, into the same
-// places of `target`. Reads the radius of rows and columns around them, which must be there. A
-// value is the same sum in the same order whichever rows and columns are asked for.
-void BlurAt(const Plane& source, Plane& target, int channels, const std::vector<int>& rows, int x0,
-            int x1, const std::vector<float>& weights, std::vector<float>& scratch) {
+// floats per pixel, at plane row `y` and plane columns x0 .. x1 - 1 only, into `result` (the value
+// of column x0 first). `rowOf(y)` gives a plane row; the radius of rows and columns around the
+// asked ones must be there. A value is the same sum in the same order whichever rows and columns
+// are asked for, and wherever the rows are kept.
+template <class RowOf>
+void BlurRowAt(const RowOf& rowOf, int y, float* result, int channels, int x0, int x1,
+               const std::vector<float>& weights, std::vector<float>& scratch) {
   const FilterSteps& steps = Steps();
   const int radius = static_cast<int>(weights.size()) - 1;
   const auto c = static_cast<std::size_t>(channels);
@@ -344,20 +347,17 @@ void BlurAt(const Plane& source, Plane& target, int channels, const std::vector<
   scratch.resize(across);
   float* column = scratch.data();
   const std::size_t first = static_cast<std::size_t>(x0 - radius) * c;
-  for (const int y : rows) {
-    // Down the columns first, over every column the row pass reads.
-    steps.scale(column, source.Row(y) + first, weights[0], across);
-    for (int k = 1; k <= radius; ++k) {
-      steps.pair(column, source.Row(y - k) + first, source.Row(y + k) + first,
-                 weights[static_cast<std::size_t>(k)], across);
-    }
-    float* result = target.Row(y) + static_cast<std::size_t>(x0) * c;
-    const float* middle = column + static_cast<std::size_t>(radius) * c;
-    steps.scale(result, middle, weights[0], out);
-    for (int k = 1; k <= radius; ++k) {
-      const std::size_t shift = static_cast<std::size_t>(k) * c;
-      steps.pair(result, middle - shift, middle + shift, weights[static_cast<std::size_t>(k)], out);
-    }
+  // Down the columns first, over every column the row pass reads.
+  steps.scale(column, rowOf(y) + first, weights[0], across);
+  for (int k = 1; k <= radius; ++k) {
+    steps.pair(column, rowOf(y - k) + first, rowOf(y + k) + first,
+               weights[static_cast<std::size_t>(k)], across);
+  }
+  const float* middle = column + static_cast<std::size_t>(radius) * c;
+  steps.scale(result, middle, weights[0], out);
+  for (int k = 1; k <= radius; ++k) {
+    const std::size_t shift = static_cast<std::size_t>(k) * c;
+    steps.pair(result, middle - shift, middle + shift, weights[static_cast<std::size_t>(k)], out);
   }
 }
 
@@ -444,15 +444,19 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
   });
 
   // What a worker needs, allocated once per worker: the tensor products and local energy (four
-  // values per pixel, blurred together), their blur, and rows of core values on their way into
-  // the pixel-major tile.
+  // values per pixel, blurred together) of the rows the integration blur is reading, in a ring of
+  // rows; one row of their blur; and rows of core values on their way into the pixel-major tile.
+  // The kept rows come in ascending order, so each product row is computed once, only where some
+  // kept row reads it, and a tile's products are never held whole.
   struct Workspace {
-    Plane products, integrated;
-    std::vector<float> rows, scratch;
+    Plane products;
+    std::vector<float> integrated, rows, scratch;
   };
-  // The plane rows of the kept pixels: the only rows the integration-scale blur is needed at.
-  std::vector<int> keptPlaneRows(kept.size());
-  for (std::size_t r = 0; r < kept.size(); ++r) keptPlaneRows[r] = kept[r].y + halo;
+  int widestReach = 0;
+  for (double s : scales) {
+    widestReach = std::max(widestReach, GaussianRadius(layout.IntegrationScale(s)));
+  }
+  const int ringRows = 2 * widestReach + 1;
   std::vector<Workspace> workspaces(static_cast<std::size_t>(workers));
   const auto width = static_cast<std::size_t>(rect.width);
   RunTasks(channels * scaleCount, workers, [&](int task, int worker) {
@@ -460,9 +464,9 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
     const int scale = scaleCount - 1 - task % scaleCount;
     const double s = scales[static_cast<std::size_t>(scale)];
     Workspace& ws = workspaces[static_cast<std::size_t>(worker)];
-    if (ws.products.width != 4 * paddedWidth || ws.products.height != paddedHeight) {
-      ws.products = Plane(4 * paddedWidth, paddedHeight);
-      ws.integrated = Plane(4 * paddedWidth, paddedHeight);
+    if (ws.products.width != 4 * paddedWidth || ws.products.height != ringRows) {
+      ws.products = Plane(4 * paddedWidth, ringRows);
+      ws.integrated.resize(4 * width);
       ws.rows.resize(7 * width);
     }
     const Plane& input = inputs[static_cast<std::size_t>(channel)];
@@ -471,16 +475,18 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
     const int feature = channel * perChannel + 1 + scale * layout.PerScale();
     const bool orientation = layout.PerScale() > FeatureLayout::kPerScale;
 
-    // Tensor products and local energy where the integration blur reads them. Every neighbour
-    // lies inside the smoothed window, so the loops need no bounds and vectorise.
+    // Tensor products and local energy of plane row y, where the integration blur reads them.
+    // Every neighbour lies inside the smoothed window, so the loop needs no bounds and
+    // vectorises.
     const int reach = GaussianRadius(layout.IntegrationScale(s));
     const int x0 = halo - reach, x1 = halo + rect.width + reach;
-    for (int y = halo - reach; y < halo + rect.height + reach; ++y) {
+    const auto productRow = [&](int y) { return ws.products.Row(y % ringRows); };
+    const auto computeProducts = [&](int y) {
       const float* up = mid.Row(y - 1);
       const float* centre = mid.Row(y);
       const float* down = mid.Row(y + 1);
       const float* raw = input.Row(y);
-      float* product = ws.products.Row(y);
+      float* product = productRow(y);
       for (int x = x0; x < x1; ++x) {
         const float ix = 0.5f * (centre[x + 1] - centre[x - 1]);
         const float iy = 0.5f * (down[x] - up[x]);
@@ -490,11 +496,9 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
         product[4 * x + 2] = iy * iy;
         product[4 * x + 3] = detail * detail;
       }
-    }
-
-    // Only the kept pixels' rows of the tile are read from the integration-scale blur.
-    BlurAt(ws.products, ws.integrated, 4, keptPlaneRows, halo, halo + rect.width,
-           GaussianWeights(layout.IntegrationScale(s)), ws.scratch);
+    };
+    const std::vector<float> integrationWeights = GaussianWeights(layout.IntegrationScale(s));
+    int computedTo = std::numeric_limits<int>::min();
 
     // The scale's nine features of the tile's pixels, computed a row at a time in loops that
     // vectorise, then written into the pixel-major tile in one pass of nine adjacent values.
@@ -507,11 +511,17 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
     float* tensorSmaller = tensorLarger + width;
     for (const KeptRow& keptRow : kept) {
       const int y = keptRow.y + halo;
+      // The ring holds rows y - reach .. y + reach once the missing ones are computed; the rows
+      // they replace lie above every row still to come.
+      for (int r = std::max(computedTo + 1, y - reach); r <= y + reach; ++r) computeProducts(r);
+      computedTo = y + reach;
+      BlurRowAt(productRow, y, ws.integrated.data(), 4, halo, halo + rect.width, integrationWeights,
+                ws.scratch);
       const float* up = mid.Row(y - 1) + halo;
       const float* centre = mid.Row(y) + halo;
       const float* down = mid.Row(y + 1) + halo;
       const float* half = halfPlane.Row(y) + halo;
-      const float* sums = ws.integrated.Row(y) + 4 * halo;
+      const float* sums = ws.integrated.data();
       for (int x = 0; x < rect.width; ++x) {
         const float ix = 0.5f * (centre[x + 1] - centre[x - 1]);
         const float iy = 0.5f * (down[x] - up[x]);

@@ -33,6 +33,27 @@ std::uint64_t HashBytes(std::uint64_t hash, const void* data, std::size_t size) 
   return Combine(hash, tail);
 }
 
+// Calls visit(x) for every x in x0 .. x1 - 1 where `a` or `b` holds a nonzero byte, in ascending
+// order. Labelled pixels are few in most masks, so stretches of zeros go eight bytes at a time.
+template <class Visit>
+void ForEachSet(const std::uint8_t* a, const std::uint8_t* b, std::size_t x0, std::size_t x1,
+                const Visit& visit) {
+  std::size_t x = x0;
+  while (x < x1) {
+    if (x + 8 <= x1) {
+      std::uint64_t wordA = 0, wordB = 0;
+      std::memcpy(&wordA, a + x, 8);
+      std::memcpy(&wordB, b + x, 8);
+      if ((wordA | wordB) == 0) {
+        x += 8;
+        continue;
+      }
+    }
+    if ((a[x] | b[x]) != 0) visit(x);
+    ++x;
+  }
+}
+
 }  // namespace
 
 LabelMasks RasterizeLabelMasks(const SmartCore::SmartTrainData& item, int width, int height,
@@ -99,8 +120,7 @@ std::vector<std::size_t> ChooseSamples(const PixelMask& mask, std::size_t cap, s
   const std::uint64_t base = Mix(seed ^ Mix(fingerprint));
   const auto& bits = mask.Data();
   std::vector<std::pair<std::uint64_t, std::size_t>> heap;
-  for (std::size_t i = 0; i < bits.size(); ++i) {
-    if (bits[i] == 0) continue;
+  ForEachSet(bits.data(), bits.data(), 0, bits.size(), [&](std::size_t i) {
     const std::uint64_t key = Mix(base + i);
     if (heap.size() < cap) {
       heap.emplace_back(key, i);
@@ -110,7 +130,7 @@ std::vector<std::size_t> ChooseSamples(const PixelMask& mask, std::size_t cap, s
       heap.back() = {key, i};
       std::push_heap(heap.begin(), heap.end());
     }
-  }
+  });
   chosen.reserve(heap.size());
   for (const auto& entry : heap) chosen.push_back(entry.second);
   std::sort(chosen.begin(), chosen.end());
@@ -140,24 +160,44 @@ SampleMatrix SampleItem(const IImage& image, const LabelMasks& masks, const Feat
   // annotations cost about their own extent plus the filters' reach, not whole tiles.
   const auto& positiveBits = masks.positive.Data();
   const auto& negativeBits = masks.negative.Data();
-  const auto labelled = [&](int x, int y) {
-    const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x;
-    return positiveBits[i] != 0 || negativeBits[i] != 0;
+  const auto w = static_cast<std::size_t>(width);
+  // Calls visit(x) for each labelled x in x0 .. x1 - 1 of row y.
+  const auto forLabelled = [&](int y, int x0, int x1, const auto& visit) {
+    const std::size_t row = static_cast<std::size_t>(y) * w;
+    ForEachSet(positiveBits.data() + row, negativeBits.data() + row, static_cast<std::size_t>(x0),
+               static_cast<std::size_t>(x1), [&](std::size_t x) { visit(static_cast<int>(x)); });
   };
-  // The labelled pixels of `rect` as raster indices within the box they span, which `rect`
-  // becomes; none leaves `rect` empty.
+  // Labelled pixels per kSparseTileSize square of the image (the squares of every tile).
+  const int squareColumns = (width + kSparseTileSize - 1) / kSparseTileSize;
+  const int squareRows = (image.Height() + kSparseTileSize - 1) / kSparseTileSize;
+  const auto squareOf = [&](int x, int y) {
+    return static_cast<std::size_t>(y / kSparseTileSize) * static_cast<std::size_t>(squareColumns) +
+           static_cast<std::size_t>(x / kSparseTileSize);
+  };
+  std::vector<long long> labelledIn(static_cast<std::size_t>(squareColumns) * squareRows, 0);
+  for (int y = 0; y < image.Height(); ++y) {
+    forLabelled(y, 0, width, [&](int x) { ++labelledIn[squareOf(x, y)]; });
+  }
+  // The chosen samples of each square: their raster index and their row of `samples`.
+  std::vector<std::vector<std::pair<std::size_t, std::size_t>>> chosenIn(labelledIn.size());
+  {
+    std::size_t row = 0;
+    for (const std::vector<std::size_t>* chosen : {&positives, &negatives}) {
+      for (std::size_t index : *chosen) {
+        const int x = static_cast<int>(index % w);
+        const int y = static_cast<int>(index / w);
+        chosenIn[squareOf(x, y)].emplace_back(index, row++);
+      }
+    }
+  }
+  // The labelled pixels of `rect` (a square) as raster indices within the box they span, which
+  // `rect` becomes.
   const auto labelledPixels = [&](TileRect& rect) {
     int x0 = rect.x + rect.width, y0 = rect.y + rect.height, x1 = rect.x - 1, y1 = rect.y - 1;
     for (int y = rect.y; y < rect.y + rect.height; ++y) {
-      for (int x = rect.x; x < rect.x + rect.width; ++x) {
-        if (!labelled(x, y)) continue;
+      forLabelled(y, rect.x, rect.x + rect.width, [&](int x) {
         x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
-      }
-    }
-    std::vector<std::uint32_t> pixels;
-    if (x1 < x0) {
-      rect.width = rect.height = 0;
-      return pixels;
+      });
     }
     // The box's columns start and end where the tile's do modulo kFilterAlignment (or at its
     // right end): the row filters then treat every pixel with the same vector lanes as over the
@@ -168,45 +208,45 @@ SampleMatrix SampleItem(const IImage& image, const LabelMasks& masks, const Feat
                   rect.x + (x1 - rect.x) / kFilterAlignment * kFilterAlignment + kFilterAlignment) -
          1;
     rect = TileRect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+    std::vector<std::uint32_t> pixels;
     for (int y = rect.y; y < rect.y + rect.height; ++y) {
-      for (int x = rect.x; x < rect.x + rect.width; ++x) {
-        if (labelled(x, y)) {
-          pixels.push_back(static_cast<std::uint32_t>((y - rect.y) * rect.width + (x - rect.x)));
-        }
-      }
+      forLabelled(y, rect.x, rect.x + rect.width, [&](int x) {
+        pixels.push_back(static_cast<std::uint32_t>((y - rect.y) * rect.width + (x - rect.x)));
+      });
     }
     return pixels;
   };
-  const auto inside = [](const TileRect& rect, int x, int y) {
-    return x >= rect.x && x < rect.x + rect.width && y >= rect.y && y < rect.y + rect.height;
+  // The squares of `rect` (a tile), by their index.
+  const auto squaresOf = [&](const TileRect& rect) {
+    std::vector<std::size_t> squares;
+    for (int y = rect.y; y < rect.y + rect.height; y += kSparseTileSize) {
+      for (int x = rect.x; x < rect.x + rect.width; x += kSparseTileSize) {
+        squares.push_back(squareOf(x, y));
+      }
+    }
+    return squares;
   };
-  // Copies the features of the chosen pixels inside `rect` from the features `get` gives (asked
+  // Copies the features of the chosen pixels of `squares` from the features `get` gives (asked
   // for only when some chosen pixel lies there).
-  const auto take = [&](const TileRect& rect, const auto& get) {
+  const auto take = [&](const std::vector<std::size_t>& squares, const auto& get) {
     std::shared_ptr<const TileFeatures> tile;
-    std::size_t row = 0;
-    for (const std::vector<std::size_t>* chosen : {&positives, &negatives}) {
-      for (std::size_t index : *chosen) {
-        const int x = static_cast<int>(index % static_cast<std::size_t>(width));
-        const int y = static_cast<int>(index / static_cast<std::size_t>(width));
-        if (inside(rect, x, y)) {
-          if (!tile) tile = get();
-          const float* features = tile->Pixel(x, y);
-          std::copy(features, features + count,
-                    samples.values.begin() + static_cast<std::ptrdiff_t>(row * count));
-        }
-        ++row;
+    for (std::size_t square : squares) {
+      for (const auto& [index, row] : chosenIn[square]) {
+        if (!tile) tile = get();
+        const float* features =
+            tile->Pixel(static_cast<int>(index % w), static_cast<int>(index / w));
+        std::copy(features, features + count,
+                  samples.values.begin() + static_cast<std::ptrdiff_t>(row * count));
       }
     }
   };
   for (const TileRect& rect : TileGrid(width, image.Height(), kTileSize)) {
+    const std::vector<std::size_t> squares = squaresOf(rect);
     long long labelledCount = 0;
-    for (int y = rect.y; y < rect.y + rect.height; ++y) {
-      for (int x = rect.x; x < rect.x + rect.width; ++x) labelledCount += labelled(x, y) ? 1 : 0;
-    }
+    for (std::size_t square : squares) labelledCount += labelledIn[square];
     if (labelledCount == 0) continue;
     if (labelledCount > static_cast<long long>(rect.width) * rect.height / 4) {
-      take(rect, [&] {
+      take(squares, [&] {
         return cache != nullptr
                    ? cache->Get(image, rect, layout)
                    : std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout));
@@ -216,10 +256,10 @@ SampleMatrix SampleItem(const IImage& image, const LabelMasks& masks, const Feat
     for (TileRect part : TileGrid(rect.width, rect.height, kSparseTileSize)) {
       part.x += rect.x;
       part.y += rect.y;
-      const TileRect whole = part;
+      const std::size_t square = squareOf(part.x, part.y);
+      if (labelledIn[square] == 0) continue;
       std::vector<std::uint32_t> pixels = labelledPixels(part);
-      if (pixels.empty()) continue;
-      take(whole, [&] {
+      take({square}, [&] {
         return cache != nullptr ? cache->GetPixels(image, part, layout, std::move(pixels))
                                 : std::make_shared<const TileFeatures>(
                                       ComputePixelFeatures(image, part, layout, std::move(pixels)));

@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <atomic>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -110,6 +111,43 @@ INSTANTIATE_TEST_SUITE_P(Layouts, PngEncoding,
                          [](const ::testing::TestParamInfo<Layout>& layout) {
                            return std::string(layout.param.name);
                          });
+
+TEST(PngRowsEncoding, PicturesMadeRowByRowDecodeToTheRowsMade) {
+  // Colour over several bands, so that the first row of each band is filtered against a row of
+  // the band before; each row is asked for at most twice (itself, and before the next band).
+  const int width = 517, height = 3001;
+  const auto sample = [](int x, int y, int c) {
+    return static_cast<unsigned char>((x * 7 + y * 13 + c * 101 + (x * y) % 17) & 0xff);
+  };
+  std::vector<std::atomic<int>> asked(height);
+  Smartseg::PngRows rows;
+  rows.width = width;
+  rows.height = height;
+  rows.samples = Smartseg::PngRows::Samples::Rgb8;
+  rows.row = [&](int y, unsigned char* out) {
+    ++asked[static_cast<std::size_t>(y)];
+    for (int x = 0; x < width; ++x) {
+      for (int c = 0; c < 3; ++c) out[3 * x + c] = sample(x, y, c);
+    }
+  };
+  const std::string bytes = Smartseg::EncodePng(rows, "x.png", 2);
+  for (const auto& count : asked) {
+    EXPECT_GE(count.load(), 1);
+    EXPECT_LE(count.load(), 2);
+  }
+  const auto decoded = Smartseg::detail::DecodePng(bytes, "x.png");
+  ASSERT_EQ(decoded.pixels.type(), CV_8UC3);
+  ASSERT_EQ(decoded.pixels.size(), cv::Size(width, height));
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      // Decoded pixels are blue-green-red.
+      const cv::Vec3b pixel = decoded.pixels.at<cv::Vec3b>(y, x);
+      ASSERT_EQ(pixel, cv::Vec3b(sample(x, y, 2), sample(x, y, 1), sample(x, y, 0)))
+          << x << ", " << y;
+    }
+  }
+  EXPECT_EQ(Smartseg::EncodePng(rows, "x.png", 1), bytes);
+}
 
 TEST(PngEncodingErrors, OtherLayoutsAndEmptyImagesAreRefusedWithThePath) {
   const auto message = [](const cv::Mat& pixels) {

@@ -7,6 +7,8 @@
 
 #include <opencv2/core.hpp>
 
+#include "tools/smartseg/PngRows.h"
+
 namespace Smartseg::detail {
 
 // A decoded picture before it is fitted to what the framework takes: 8-bit or 16-bit, 1 to 4
@@ -30,8 +32,8 @@ DecodedPixels DecodePng(const std::string& bytes, const std::filesystem::path& s
 DecodedPixels DecodeTiff(const std::string& bytes, const std::filesystem::path& source);
 DecodedPixels DecodeJpeg(const std::string& bytes, const std::filesystem::path& source);
 
-// PNG bytes of CV_8UC1, CV_16UC1 or blue-green-red CV_8UC3 pixels, deflated in bands on up to
-// `workers` threads; the bytes do not depend on `workers`.
-std::string EncodePngBytes(const cv::Mat& pixels, const std::filesystem::path& path, int workers);
+// PNG bytes of `rows`, deflated in bands on up to `workers` threads; the bytes do not depend on
+// `workers`.
+std::string EncodePngBytes(const PngRows& rows, const std::filesystem::path& path, int workers);
 
 }  // namespace Smartseg::detail

@@ -187,24 +187,18 @@ LoadedImage ReadImage(const std::filesystem::path& path) {
 }
 
 std::string EncodePng(const cv::Mat& pixels, const std::filesystem::path& path, int workers) {
+  if (pixels.type() != CV_8UC1 && pixels.type() != CV_16UC1 && pixels.type() != CV_8UC3) {
+    throw WorkError(path, "cannot encode as PNG: expected 8-bit or 16-bit grey or 8-bit colour");
+  }
+  return EncodePng(RowsOf(pixels), path, workers);
+}
+
+std::string EncodePng(const PngRows& rows, const std::filesystem::path& path, int workers) {
   try {
-    return detail::EncodePngBytes(pixels, path, workers);
+    return detail::EncodePngBytes(rows, path, workers);
   } catch (const std::bad_alloc&) {
     throw WorkError(path, "out of memory while encoding the PNG image");
   }
-}
-
-cv::Mat ToDisplayColour(const cv::Mat& pixels) {
-  cv::Mat grey8;
-  if (pixels.depth() == CV_16U) {
-    pixels.convertTo(grey8, CV_8U, 1.0 / 256.0);
-  } else {
-    grey8 = pixels;
-  }
-  if (grey8.channels() == 3) return grey8.clone();
-  cv::Mat colour;
-  cv::cvtColor(grey8, colour, cv::COLOR_GRAY2BGR);
-  return colour;
 }
 
 }  // namespace Smartseg

@@ -11,6 +11,7 @@
 #include <opencv2/core.hpp>
 
 #include "interfaces/core/ImageInterfaces.h"
+#include "tools/smartseg/PngRows.h"
 
 namespace Smartseg {
 
@@ -44,8 +45,7 @@ LoadedImage DecodeImage(const std::string& bytes, const std::filesystem::path& s
 // on up to `workers` threads (the bytes are the same for any number). Throws WorkError naming
 // `path` (the file it is meant for).
 std::string EncodePng(const cv::Mat& pixels, const std::filesystem::path& path, int workers = 1);
-
-// `pixels` as 8-bit blue-green-red for pictures: 16-bit grey is scaled by 1/256.
-cv::Mat ToDisplayColour(const cv::Mat& pixels);
+// The same for a picture made row by row.
+std::string EncodePng(const PngRows& rows, const std::filesystem::path& path, int workers = 1);
 
 }  // namespace Smartseg

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <list>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -13,8 +15,9 @@
 #include "interfaces/core/TaskPool.h"
 #include "tools/smartseg/Errors.h"
 #include "tools/smartseg/ImageCodecs.h"
+#include "tools/smartseg/PngRows.h"
 
-namespace Smartseg::detail {
+namespace Smartseg {
 namespace {
 
 // Filtered bytes per band: large enough that cutting the stream costs nothing measurable in size,
@@ -50,32 +53,6 @@ void PutChunk(std::string& out, const char type[4], const char* data, std::size_
   PutBigEndian(out, static_cast<std::uint32_t>(crc32_z(0, bytes, size + 4)));
 }
 
-// Row `y` as PNG stores it, its filter byte first: samples in red-green-blue order and
-// big-endian, "up" taking the difference to the row above (the first row's is itself).
-void FilteredRow(const cv::Mat& pixels, const Layout& layout, int y, unsigned char* out) {
-  out[0] = layout.filter;
-  unsigned char* row = out + 1;
-  if (pixels.type() == CV_8UC1) {
-    std::copy_n(pixels.ptr<unsigned char>(y), layout.rowBytes, row);
-  } else if (pixels.type() == CV_16UC1) {
-    const auto* samples = pixels.ptr<std::uint16_t>(y);
-    for (int x = 0; x < pixels.cols; ++x) {
-      row[2 * x] = static_cast<unsigned char>(samples[x] >> 8);
-      row[2 * x + 1] = static_cast<unsigned char>(samples[x]);
-    }
-  } else {
-    const unsigned char* bgr = pixels.ptr<unsigned char>(y);
-    const unsigned char* above = y > 0 ? pixels.ptr<unsigned char>(y - 1) : nullptr;
-    for (std::size_t i = 0; i < layout.rowBytes; i += 3) {
-      for (std::size_t c = 0; c < 3; ++c) {
-        const std::size_t from = i + 2 - c;
-        const unsigned char value = bgr[from];
-        row[i + c] = above == nullptr ? value : static_cast<unsigned char>(value - above[from]);
-      }
-    }
-  }
-}
-
 struct Band {
   int first = 0;
   int rows = 0;
@@ -84,61 +61,177 @@ struct Band {
   std::size_t rawBytes = 0;
 };
 
-// What a worker reuses from band to band: the filtered rows and the compressor's output.
-struct Scratch {
-  std::vector<unsigned char> raw;
-  std::vector<unsigned char> deflated;
+// Bytes that are written before they are read: growing them does not clear them first.
+class Buffer {
+ public:
+  unsigned char* Reserve(std::size_t size) {
+    if (size > capacity_) {
+      bytes_.reset(new unsigned char[size]);
+      capacity_ = size;
+    }
+    return bytes_.get();
+  }
+
+ private:
+  std::unique_ptr<unsigned char[]> bytes_;
+  std::size_t capacity_ = 0;
 };
 
-void DeflateBand(const cv::Mat& pixels, const Layout& layout, Band& band, bool last,
-                 const std::filesystem::path& path, Scratch& scratch) {
-  const std::size_t lineBytes = layout.rowBytes + 1;
-  std::vector<unsigned char>& raw = scratch.raw;
-  raw.resize(lineBytes * static_cast<std::size_t>(band.rows));
-  for (int r = 0; r < band.rows; ++r) {
-    FilteredRow(pixels, layout, band.first + r,
-                raw.data() + lineBytes * static_cast<std::size_t>(r));
+// What a thread reuses from band to band and from file to file: the filtered rows, the
+// compressor's output and the compressors themselves (reset, not made anew). A fresh set costs
+// more page faults than deflating a mask's band.
+class Scratch {
+ public:
+  Scratch() = default;
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  ~Scratch() {
+    for (Slot& slot : compressors_) {
+      if (slot.started) deflateEnd(&slot.stream);
+    }
   }
-  band.rawBytes = raw.size();
-  band.adler = adler32_z(1, raw.data(), raw.size());
 
-  z_stream stream{};
+  Buffer raw;
+  Buffer above;
+  Buffer deflated;
+
+  // A compressor at the fastest level with `strategy`, ready for a new raw deflate stream; null
+  // when zlib has no memory for it.
+  z_stream* Compressor(int strategy) {
+    for (Slot& slot : compressors_) {
+      if (slot.strategy != strategy) continue;
+      if (deflateReset(&slot.stream) != Z_OK) return nullptr;
+      return &slot.stream;
+    }
+    compressors_.emplace_back();
+    Slot& fresh = compressors_.back();
+    fresh.strategy = strategy;
+    const int status = deflateInit2(&fresh.stream, 1, Z_DEFLATED, -15, 8, strategy);
+    if (status != Z_OK) {
+      compressors_.pop_back();
+      if (status == Z_MEM_ERROR) throw std::bad_alloc();
+      return nullptr;
+    }
+    fresh.started = true;
+    return &fresh.stream;
+  }
+
+ private:
+  struct Slot {
+    z_stream stream{};
+    int strategy = 0;
+    bool started = false;
+  };
+  std::list<Slot> compressors_;
+};
+
+Scratch& ThreadScratch() {
+  thread_local Scratch scratch;
+  return scratch;
+}
+
+void DeflateBand(const PngRows& rows, const Layout& layout, Band& band, bool last,
+                 const std::filesystem::path& path) {
+  Scratch& scratch = ThreadScratch();
+  const std::size_t lineBytes = layout.rowBytes + 1;
+  const std::size_t rawBytes = lineBytes * static_cast<std::size_t>(band.rows);
+  unsigned char* raw = scratch.raw.Reserve(rawBytes);
+  for (int r = 0; r < band.rows; ++r) {
+    unsigned char* line = raw + lineBytes * static_cast<std::size_t>(r);
+    line[0] = layout.filter;
+    rows.row(band.first + r, line + 1);
+  }
+  if (layout.filter == kFilterUp) {
+    // Bottom up, so that each row is taken from the row above before that one is filtered; the
+    // band's first row from the row before the band (the image's first row stays itself).
+    for (int r = band.rows - 1; r >= 0; --r) {
+      unsigned char* line = raw + lineBytes * static_cast<std::size_t>(r) + 1;
+      const unsigned char* above = line - lineBytes;
+      if (r == 0) {
+        if (band.first == 0) break;
+        unsigned char* previous = scratch.above.Reserve(layout.rowBytes);
+        rows.row(band.first - 1, previous);
+        above = previous;
+      }
+      for (std::size_t i = 0; i < layout.rowBytes; ++i) {
+        line[i] = static_cast<unsigned char>(line[i] - above[i]);
+      }
+    }
+  }
+  band.rawBytes = rawBytes;
+  band.adler = adler32_z(1, raw, rawBytes);
+
   // The fastest level; run-length matching for grey results (flat areas), the full search for
   // colour overlays (photographs, whose rows the "up" filter turns into small differences).
-  const int strategy = layout.colourType == 2 ? Z_DEFAULT_STRATEGY : Z_RLE;
-  const int status = deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, strategy);
-  if (status == Z_MEM_ERROR) throw std::bad_alloc();
-  if (status != Z_OK) throw WorkError(path, "cannot encode as PNG: the compressor did not start");
-  std::vector<unsigned char>& out = scratch.deflated;
-  out.resize(deflateBound(&stream, raw.size()) + 16);
-  stream.next_in = raw.data();
-  stream.avail_in = static_cast<uInt>(raw.size());
-  stream.next_out = out.data();
-  stream.avail_out = static_cast<uInt>(out.size());
-  const int result = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-  const std::size_t written = out.size() - stream.avail_out;
-  deflateEnd(&stream);
-  if (result != (last ? Z_STREAM_END : Z_OK) || stream.avail_in != 0) {
+  z_stream* stream = scratch.Compressor(layout.colourType == 2 ? Z_DEFAULT_STRATEGY : Z_RLE);
+  if (stream == nullptr) {
+    throw WorkError(path, "cannot encode as PNG: the compressor did not start");
+  }
+  const std::size_t bound = deflateBound(stream, rawBytes) + 16;
+  unsigned char* out = scratch.deflated.Reserve(bound);
+  stream->next_in = raw;
+  stream->avail_in = static_cast<uInt>(rawBytes);
+  stream->next_out = out;
+  stream->avail_out = static_cast<uInt>(bound);
+  const int result = deflate(stream, last ? Z_FINISH : Z_SYNC_FLUSH);
+  const std::size_t written = bound - stream->avail_out;
+  if (result != (last ? Z_STREAM_END : Z_OK) || stream->avail_in != 0) {
     throw WorkError(path, "cannot encode as PNG: the compressor failed");
   }
   // Only what was written is kept: a band of a flat mask packs to a few hundred bytes.
-  band.deflated.assign(reinterpret_cast<const char*>(out.data()), written);
+  band.deflated.assign(reinterpret_cast<const char*>(out), written);
 }
 
 }  // namespace
 
-std::string EncodePngBytes(const cv::Mat& pixels, const std::filesystem::path& path, int workers) {
-  Layout layout;
-  if (pixels.type() == CV_16UC1) {
-    layout.bitDepth = 16;
+PngRows RowsOf(const cv::Mat& pixels) {
+  PngRows rows;
+  rows.width = pixels.cols;
+  rows.height = pixels.rows;
+  if (pixels.type() == CV_8UC1) {
+    rows.samples = PngRows::Samples::Grey8;
+    rows.row = [pixels](int y, unsigned char* out) {
+      std::copy_n(pixels.ptr<unsigned char>(y), pixels.cols, out);
+    };
+  } else if (pixels.type() == CV_16UC1) {
+    rows.samples = PngRows::Samples::Grey16;
+    rows.row = [pixels](int y, unsigned char* out) {
+      const auto* samples = pixels.ptr<std::uint16_t>(y);
+      for (int x = 0; x < pixels.cols; ++x) {
+        out[2 * x] = static_cast<unsigned char>(samples[x] >> 8);
+        out[2 * x + 1] = static_cast<unsigned char>(samples[x]);
+      }
+    };
   } else if (pixels.type() == CV_8UC3) {
+    rows.samples = PngRows::Samples::Rgb8;
+    rows.row = [pixels](int y, unsigned char* out) {
+      const unsigned char* bgr = pixels.ptr<unsigned char>(y);
+      for (int x = 0; x < pixels.cols; ++x, bgr += 3, out += 3) {
+        out[0] = bgr[2];
+        out[1] = bgr[1];
+        out[2] = bgr[0];
+      }
+    };
+  } else {
+    rows.width = 0;
+  }
+  return rows;
+}
+
+namespace detail {
+
+std::string EncodePngBytes(const PngRows& rows, const std::filesystem::path& path, int workers) {
+  Layout layout;
+  if (rows.samples == PngRows::Samples::Grey16) {
+    layout.bitDepth = 16;
+  } else if (rows.samples == PngRows::Samples::Rgb8) {
     layout.colourType = 2;
     layout.filter = kFilterUp;
-  } else if (pixels.type() != CV_8UC1) {
-    throw WorkError(path, "cannot encode as PNG: expected 8-bit or 16-bit grey or 8-bit colour");
   }
-  if (pixels.empty()) throw WorkError(path, "cannot encode an empty image as PNG");
-  layout.rowBytes = static_cast<std::size_t>(pixels.cols) * pixels.elemSize();
+  if (rows.width <= 0 || rows.height <= 0 || !rows.row) {
+    throw WorkError(path, "cannot encode an empty image as PNG");
+  }
+  layout.rowBytes = rows.RowBytes();
   // One band's deflate call takes its whole input at once, whose size zlib counts in 32 bits.
   if (layout.rowBytes + 1 > kBandBytes * 64) {
     throw WorkError(path, "cannot encode as PNG: the rows are too long");
@@ -147,16 +240,13 @@ std::string EncodePngBytes(const cv::Mat& pixels, const std::filesystem::path& p
   const int rowsPerBand =
       static_cast<int>(std::max<std::size_t>(1, kBandBytes / (layout.rowBytes + 1)));
   std::vector<Band> bands;
-  for (int first = 0; first < pixels.rows; first += rowsPerBand) {
-    bands.push_back(Band{first, std::min(rowsPerBand, pixels.rows - first), {}, 1, 0});
+  for (int first = 0; first < rows.height; first += rowsPerBand) {
+    bands.push_back(Band{first, std::min(rowsPerBand, rows.height - first), {}, 1, 0});
   }
   const int count = static_cast<int>(bands.size());
-  std::vector<Scratch> scratch(static_cast<std::size_t>(std::max(1, workers)));
-  Tamrix::Vision::RunTasks(count, std::max(1, workers), [&](int task, int worker) {
-    DeflateBand(pixels, layout, bands[static_cast<std::size_t>(task)], task + 1 == count, path,
-                scratch[static_cast<std::size_t>(worker)]);
+  Tamrix::Vision::RunTasks(count, std::max(1, workers), [&](int task, int) {
+    DeflateBand(rows, layout, bands[static_cast<std::size_t>(task)], task + 1 == count, path);
   });
-  std::vector<Scratch>().swap(scratch);
 
   std::size_t total = 8 + 25 + 12 + 6;
   for (const Band& band : bands)
@@ -165,8 +255,8 @@ std::string EncodePngBytes(const cv::Mat& pixels, const std::filesystem::path& p
   out.reserve(total);
   out.append("\x89PNG\r\n\x1a\n", 8);
   std::string header;
-  PutBigEndian(header, static_cast<std::uint32_t>(pixels.cols));
-  PutBigEndian(header, static_cast<std::uint32_t>(pixels.rows));
+  PutBigEndian(header, static_cast<std::uint32_t>(rows.width));
+  PutBigEndian(header, static_cast<std::uint32_t>(rows.height));
   // Bit depth, colour type, then deflate compression, adaptive filtering, no interlace.
   header += {static_cast<char>(layout.bitDepth), static_cast<char>(layout.colourType), 0, 0, 0};
   PutChunk(out, "IHDR", header.data(), header.size());
@@ -190,4 +280,5 @@ std::string EncodePngBytes(const cv::Mat& pixels, const std::filesystem::path& p
   return out;
 }
 
-}  // namespace Smartseg::detail
+}  // namespace detail
+}  // namespace Smartseg

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <map>
 #include <utility>
 #include <vector>
@@ -29,50 +28,75 @@ const cv::Vec3b kPalette[] = {{0, 0, 230},   {0, 200, 0},    {230, 80, 0},  {0, 
                               {200, 0, 200}, {230, 200, 0},  {0, 120, 255}, {128, 0, 64},
                               {64, 128, 0},  {255, 255, 255}};
 
-// Read row by row, so that a compact result is not unpacked for it.
-cv::Mat MaskImage(const Tamrix::Vision::SmartCore::ISmartSegmenterResult* result, int width,
-                  int height) {
-  cv::Mat image(height, width, CV_8UC1, cv::Scalar(0));
-  if (result == nullptr) return image;
-  for (int y = 0; y < height; ++y) {
-    auto* row = image.ptr<std::uint8_t>(y);
-    result->MaskRow(y, row);
-    for (int x = 0; x < width; ++x) row[x] = row[x] != 0 ? 255 : 0;
-  }
-  return image;
-}
-
-cv::Mat ProbabilityImage(const Tamrix::Vision::SmartCore::ISmartSegmenterResult& result, int width,
-                         int height) {
-  cv::Mat image(height, width, CV_8UC1);
-  std::vector<float> probabilities(static_cast<std::size_t>(width));
-  for (int y = 0; y < height; ++y) {
-    auto* row = image.ptr<std::uint8_t>(y);
-    result.ProbabilityRow(y, probabilities.data());
-    for (int x = 0; x < width; ++x) {
-      row[x] = static_cast<std::uint8_t>(std::lround(probabilities[x] * 255.0f));
+// The pictures are made row by row as the encoder asks for them: a result stays compact, and no
+// picture is held whole.
+PngRows MaskRows(const Tamrix::Vision::SmartCore::ISmartSegmenterResult* result, int width,
+                 int height) {
+  PngRows rows{width, height, PngRows::Samples::Grey8, {}};
+  rows.row = [result, width](int y, unsigned char* out) {
+    if (result == nullptr) {
+      std::fill_n(out, width, 0);
+      return;
     }
-  }
-  return image;
+    result->MaskRow(y, out);
+    for (int x = 0; x < width; ++x) out[x] = out[x] != 0 ? 255 : 0;
+  };
+  return rows;
 }
 
-cv::Mat Overlay(const cv::Mat& pixels, const cv::Mat& values) {
-  cv::Mat overlay = ToDisplayColour(pixels);
-  constexpr int kPaletteSize = sizeof(kPalette) / sizeof(kPalette[0]);
-  // Label values are read where they are (8 or 16 bits): a widened copy of a large label image
-  // would be the largest buffer of the run.
-  const bool wide = values.depth() == CV_16U;
-  for (int y = 0; y < overlay.rows; ++y) {
-    auto* row = overlay.ptr<cv::Vec3b>(y);
-    for (int x = 0; x < overlay.cols; ++x) {
+PngRows ProbabilityRows(const Tamrix::Vision::SmartCore::ISmartSegmenterResult* result, int width,
+                        int height) {
+  PngRows rows{width, height, PngRows::Samples::Grey8, {}};
+  rows.row = [result, width](int y, unsigned char* out) {
+    if (result == nullptr) {
+      std::fill_n(out, width, 0);
+      return;
+    }
+    thread_local std::vector<float> probabilities;
+    probabilities.resize(static_cast<std::size_t>(width));
+    result->ProbabilityRow(y, probabilities.data());
+    for (int x = 0; x < width; ++x) {
+      out[x] = static_cast<std::uint8_t>(std::lround(probabilities[x] * 255.0f));
+    }
+  };
+  return rows;
+}
+
+// The picture (16-bit grey scaled by 1/256) with each labelled pixel halfway to its label's
+// colour.
+PngRows OverlayRows(const cv::Mat& pixels, const cv::Mat& values) {
+  PngRows rows{pixels.cols, pixels.rows, PngRows::Samples::Rgb8, {}};
+  rows.row = [&pixels, &values](int y, unsigned char* out) {
+    const int width = pixels.cols;
+    if (pixels.type() == CV_8UC3) {
+      const unsigned char* bgr = pixels.ptr<unsigned char>(y);
+      for (int x = 0; x < width; ++x) {
+        out[3 * x] = bgr[3 * x + 2];
+        out[3 * x + 1] = bgr[3 * x + 1];
+        out[3 * x + 2] = bgr[3 * x];
+      }
+    } else {
+      cv::Mat scaled;
+      if (pixels.depth() == CV_16U) pixels.row(y).convertTo(scaled, CV_8U, 1.0 / 256.0);
+      const unsigned char* grey =
+          pixels.depth() == CV_16U ? scaled.ptr<unsigned char>(0) : pixels.ptr<unsigned char>(y);
+      for (int x = 0; x < width; ++x) out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = grey[x];
+    }
+    constexpr int kPaletteSize = sizeof(kPalette) / sizeof(kPalette[0]);
+    // Label values are read where they are (8 or 16 bits): a widened copy of a large label image
+    // would be the largest buffer of the run.
+    const bool wide = values.depth() == CV_16U;
+    for (int x = 0; x < width; ++x) {
       const int value = wide ? values.at<std::uint16_t>(y, x) : values.at<std::uint8_t>(y, x);
       if (value == 0) continue;
       const cv::Vec3b& colour = kPalette[(value - 1) % kPaletteSize];
-      for (int c = 0; c < 3; ++c)
-        row[x][c] = static_cast<std::uint8_t>((row[x][c] + colour[c] + 1) / 2);
+      for (int c = 0; c < 3; ++c) {
+        unsigned char& sample = out[3 * x + c];
+        sample = static_cast<std::uint8_t>((sample + colour[2 - c] + 1) / 2);
+      }
     }
-  }
-  return overlay;
+  };
+  return rows;
 }
 
 // Box of the label's pixels: x, y, width, height; all 0 for none.
@@ -221,11 +245,11 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
   // the JSON summary, staged last, is committed last.
   struct Output {
     std::filesystem::path path;
-    std::function<cv::Mat()> draw;
+    PngRows rows;
   };
   std::vector<Output> outputs;
-  const auto add = [&](const std::string& suffix, std::function<cv::Mat()> draw) {
-    outputs.push_back(Output{OutputPath(files, suffix), std::move(draw)});
+  const auto add = [&](const std::string& suffix, PngRows rows) {
+    outputs.push_back(Output{OutputPath(files, suffix), std::move(rows)});
     return outputs.back().path.filename().string();
   };
 
@@ -236,20 +260,17 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
     const auto* result = label.result.get();
     Json entry{{"name", label.name},
                {"value", k + 1},
-               {"file", add(fileName, [=] { return MaskImage(result, width, height); })}};
+               {"file", add(fileName, MaskRows(result, width, height))}};
     if (files.probabilities) {
-      entry["probability_file"] = add(fileName + "_prob", [=] {
-        return result != nullptr ? ProbabilityImage(*result, width, height)
-                                 : cv::Mat(height, width, CV_8UC1, cv::Scalar(0));
-      });
+      entry["probability_file"] = add(fileName + "_prob", ProbabilityRows(result, width, height));
     }
     entry["area"] = label.result ? label.result->Area() : 0;
     entry["bbox"] = PixelBox(label.result.get());
     labels.push_back(std::move(entry));
   }
-  const Json labelImage{{"file", add(kLabelsSuffix, [&] { return cv::Mat(values); })},
+  const Json labelImage{{"file", add(kLabelsSuffix, RowsOf(values))},
                         {"bits", values.depth() == CV_16U ? 16 : 8}};
-  const Json overlay = add(kOverlaySuffix, [&] { return Overlay(files.pixels, values); });
+  const Json overlay = add(kOverlaySuffix, OverlayRows(files.pixels, values));
   Json summary{{"image", files.imageName},
                {"labels", labels},
                {"label_image", labelImage},
@@ -263,7 +284,7 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
   const bool sideBySide = static_cast<double>(width) * height <= kParallelOutputPixels;
   if (!sideBySide || workers <= 1) {
     for (Output& output : outputs) {
-      set.Stage(output.path, EncodePng(output.draw(), output.path, workers));
+      set.Stage(output.path, EncodePng(output.rows, output.path, workers));
     }
   } else {
     // Last first: the overlay, three bytes a pixel of photograph, takes longest to encode, and the
@@ -271,7 +292,7 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
     // synced) by the worker that encoded it.
     Tamrix::Vision::RunTasks(static_cast<int>(outputs.size()), workers, [&](int task, int) {
       const Output& output = outputs[outputs.size() - 1 - static_cast<std::size_t>(task)];
-      set.Stage(output.path, EncodePng(output.draw(), output.path, workers));
+      set.Stage(output.path, EncodePng(output.rows, output.path, workers));
     });
   }
   // Names from files need not be UTF-8; the JSON stays valid with U+FFFD in their place.
