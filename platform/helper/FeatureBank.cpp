@@ -338,7 +338,8 @@ const FilterSteps& Steps() {
 // are asked for, and wherever the rows are kept.
 template <class RowOf>
 void BlurRowAt(const RowOf& rowOf, int y, float* result, int channels, int x0, int x1,
-               const std::vector<float>& weights, std::vector<float>& scratch) {
+               const std::vector<float>& weights, std::vector<float>& scratch,
+               const int* only = nullptr, int onlyCount = 0) {
   const FilterSteps& steps = Steps();
   const int radius = static_cast<int>(weights.size()) - 1;
   const auto c = static_cast<std::size_t>(channels);
@@ -354,6 +355,21 @@ void BlurRowAt(const RowOf& rowOf, int y, float* result, int channels, int x0, i
                weights[static_cast<std::size_t>(k)], across);
   }
   const float* middle = column + static_cast<std::size_t>(radius) * c;
+  if (only != nullptr) {
+    // Across the row at the listed columns only (relative to x0), each the same sum as below.
+    for (int k = 0; k < onlyCount; ++k) {
+      const std::size_t at = static_cast<std::size_t>(only[k]) * c;
+      float* value = result + at;
+      const float* centre = middle + at;
+      for (std::size_t i = 0; i < c; ++i) value[i] = weights[0] * centre[i];
+      for (int j = 1; j <= radius; ++j) {
+        const std::size_t shift = static_cast<std::size_t>(j) * c;
+        const float w = weights[static_cast<std::size_t>(j)];
+        for (std::size_t i = 0; i < c; ++i) value[i] += w * (centre[i - shift] + centre[i + shift]);
+      }
+    }
+    return;
+  }
   steps.scale(result, middle, weights[0], out);
   for (int k = 1; k <= radius; ++k) {
     const std::size_t shift = static_cast<std::size_t>(k) * c;
@@ -500,8 +516,29 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
     const std::vector<float> integrationWeights = GaussianWeights(layout.IntegrationScale(s));
     int computedTo = std::numeric_limits<int>::min();
 
-    // The scale's nine features of the tile's pixels, computed a row at a time in loops that
-    // vectorise, then written into the pixel-major tile in one pass of nine adjacent values.
+    // The scale's features of one pixel x of plane row y, from the rows above, at and below it
+    // in the smoothing, the half smoothing and the integrated products. The same arithmetic
+    // whether a whole row or single pixels are asked for, so the values are too.
+    struct Core {
+      float gradient, laplacian, larger, smaller, dog;
+    };
+    const auto coreAt = [](const float* up, const float* centre, const float* down,
+                           const float* half, int x) __attribute__((always_inline)) {
+      Core core{};
+      const float ix = 0.5f * (centre[x + 1] - centre[x - 1]);
+      const float iy = 0.5f * (down[x] - up[x]);
+      const float ixx = centre[x + 1] - 2.0f * centre[x] + centre[x - 1];
+      const float iyy = down[x] - 2.0f * centre[x] + up[x];
+      const float ixy = 0.25f * (down[x + 1] - down[x - 1] - up[x + 1] + up[x - 1]);
+      core.gradient = std::sqrt(ix * ix + iy * iy);
+      core.laplacian = ixx + iyy;
+      Eigenvalues(ixx, ixy, iyy, core.larger, core.smaller);
+      core.dog = half[x] - centre[x];
+      return core;
+    };
+    // Rows of many kept pixels are computed whole in loops that vectorise, then written into the
+    // pixel-major tile in one pass of nine adjacent values; rows of few (a grid, or sparse
+    // samples) only at their pixels.
     float* gradient = ws.rows.data();
     float* laplacian = gradient + width;
     float* larger = laplacian + width;
@@ -511,44 +548,58 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
     float* tensorSmaller = tensorLarger + width;
     for (const KeptRow& keptRow : kept) {
       const int y = keptRow.y + halo;
+      const bool few = 2 * keptRow.count < rect.width;
       // The ring holds rows y - reach .. y + reach once the missing ones are computed; the rows
       // they replace lie above every row still to come.
       for (int r = std::max(computedTo + 1, y - reach); r <= y + reach; ++r) computeProducts(r);
       computedTo = y + reach;
       BlurRowAt(productRow, y, ws.integrated.data(), 4, halo, halo + rect.width, integrationWeights,
-                ws.scratch);
+                ws.scratch, few ? keptRow.xs : nullptr, keptRow.count);
       const float* up = mid.Row(y - 1) + halo;
       const float* centre = mid.Row(y) + halo;
       const float* down = mid.Row(y + 1) + halo;
       const float* half = halfPlane.Row(y) + halo;
       const float* sums = ws.integrated.data();
-      for (int x = 0; x < rect.width; ++x) {
-        const float ix = 0.5f * (centre[x + 1] - centre[x - 1]);
-        const float iy = 0.5f * (down[x] - up[x]);
-        const float ixx = centre[x + 1] - 2.0f * centre[x] + centre[x - 1];
-        const float iyy = down[x] - 2.0f * centre[x] + up[x];
-        const float ixy = 0.25f * (down[x + 1] - down[x - 1] - up[x + 1] + up[x - 1]);
-        gradient[x] = std::sqrt(ix * ix + iy * iy);
-        laplacian[x] = ixx + iyy;
-        Eigenvalues(ixx, ixy, iyy, larger[x], smaller[x]);
-        dog[x] = half[x] - centre[x];
-      }
-      for (int x = 0; x < rect.width; ++x) {
-        Eigenvalues(sums[4 * x], sums[4 * x + 1], sums[4 * x + 2], tensorLarger[x],
-                    tensorSmaller[x]);
-      }
       float* out = outputOf(keptRow) + feature;
-      for (int k = 0; k < keptRow.count; ++k, out += count) {
-        const auto x = static_cast<std::size_t>(keptRow.xs[k]);
-        out[0] = centre[x];
-        out[1] = gradient[x];
-        out[2] = laplacian[x];
-        out[3] = larger[x];
-        out[4] = smaller[x];
-        out[5] = dog[x];
-        out[6] = tensorLarger[x];
-        out[7] = tensorSmaller[x];
-        out[8] = sums[4 * x + 3];
+      if (few) {
+        for (int k = 0; k < keptRow.count; ++k, out += count) {
+          const int x = keptRow.xs[k];
+          const Core core = coreAt(up, centre, down, half, x);
+          const float* sum = sums + 4 * static_cast<std::size_t>(x);
+          out[0] = centre[x];
+          out[1] = core.gradient;
+          out[2] = core.laplacian;
+          out[3] = core.larger;
+          out[4] = core.smaller;
+          out[5] = core.dog;
+          Eigenvalues(sum[0], sum[1], sum[2], out[6], out[7]);
+          out[8] = sum[3];
+        }
+      } else {
+        for (int x = 0; x < rect.width; ++x) {
+          const Core core = coreAt(up, centre, down, half, x);
+          gradient[x] = core.gradient;
+          laplacian[x] = core.laplacian;
+          larger[x] = core.larger;
+          smaller[x] = core.smaller;
+          dog[x] = core.dog;
+        }
+        for (int x = 0; x < rect.width; ++x) {
+          Eigenvalues(sums[4 * x], sums[4 * x + 1], sums[4 * x + 2], tensorLarger[x],
+                      tensorSmaller[x]);
+        }
+        for (int k = 0; k < keptRow.count; ++k, out += count) {
+          const auto x = static_cast<std::size_t>(keptRow.xs[k]);
+          out[0] = centre[x];
+          out[1] = gradient[x];
+          out[2] = laplacian[x];
+          out[3] = larger[x];
+          out[4] = smaller[x];
+          out[5] = dog[x];
+          out[6] = tensorLarger[x];
+          out[7] = tensorSmaller[x];
+          out[8] = sums[4 * x + 3];
+        }
       }
       if (!orientation) continue;
       out = outputOf(keptRow) + feature;
