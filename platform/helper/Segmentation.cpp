@@ -374,6 +374,7 @@ std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage&
   const auto bandFloats = static_cast<std::size_t>(band) * rowFloats;
   std::vector<FloatBuffer> raw(3), weight(inside != nullptr ? 3 : 0);
   FloatBuffer window, windowWeight, blurred, blurredWeight, grid;
+  FloatBuffer acrossAbove(static_cast<std::size_t>(width)), acrossBelow(acrossAbove.size());
   const auto rowsOf = [&](int k) { return std::min(band, gridHeight - k * band); };
 
   const auto classify = [&](int k) {
@@ -459,19 +460,46 @@ std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage&
       }
       grid[i] = value;
     }
+    // Each grid row is interpolated across once, into a pixel row that serves the `step` pixel
+    // rows below it and the `step` above; the pixel rows then only blend two of those.
     const int pixelFirst = first * step;
     const int pixelEnd = std::min(height, (first + rows) * step);
+    int aboveRow = -1, belowRow = -1;
+    const auto across = [&](int j, FloatBuffer& into) {
+      const float* row = grid.data() + static_cast<std::size_t>(j) * rowFloats;
+      for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
+        into[x] = interpolate(row, x);
+      }
+    };
     for (int y = pixelFirst; y < pixelEnd; ++y) {
       const int j = y / step - first;
       const float t =
           j + 1 < smoothed ? static_cast<float>(y % step) / static_cast<float>(step) : 0.0f;
-      const float* above = grid.data() + static_cast<std::size_t>(j) * rowFloats;
-      const float* below = t == 0.0f ? above : above + rowFloats;
+      if (aboveRow != j) {
+        if (belowRow == j) {
+          std::swap(acrossAbove, acrossBelow);
+          std::swap(aboveRow, belowRow);
+        } else {
+          across(j, acrossAbove);
+          aboveRow = j;
+        }
+      }
+      if (t != 0.0f && belowRow != j + 1) {
+        across(j + 1, acrossBelow);
+        belowRow = j + 1;
+      }
+      const float* above = acrossAbove.data();
+      const float* below = acrossBelow.data();
       std::uint8_t* out = levels.data() + static_cast<std::size_t>(y) * width;
-      for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
-        float value = interpolate(above, x);
-        if (t != 0.0f) value += (interpolate(below, x) - value) * t;
-        out[x] = RoundedLevel(value * 255.0f);
+      if (t == 0.0f) {
+        for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
+          out[x] = RoundedLevel(above[x] * 255.0f);
+        }
+      } else {
+        for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
+          const float value = above[x] + (below[x] - above[x]) * t;
+          out[x] = RoundedLevel(value * 255.0f);
+        }
       }
     }
   };
