@@ -44,6 +44,32 @@ TEST(RandomForest, LearnsAThresholdAndAnInteractionOfTwoFeatures) {
   EXPECT_GT(right, 950);
 }
 
+TEST(RandomForest, SplitsBetweenNegativeValuesTiesAndSignedZerosWhereTheClassesChange) {
+  // Feature 0 takes a few values, each many times; the class is positive between -3.4 and 1.
+  // Feature 1 is noise. Every boundary lies between two neighbouring values, so the forest
+  // separates them only if the values are ordered as numbers (negatives, -0 and +0 included).
+  const float values[] = {-1e6f, -3.5f, -3.25f, -0.0f, 0.0f, 2.0f, 1e6f};
+  SampleMatrix samples;
+  samples.featureCount = 2;
+  Noise noise(5);
+  for (int i = 0; i < 3500; ++i) {
+    const float value = values[static_cast<std::size_t>(i) % 7];
+    samples.values.insert(samples.values.end(), {value, noise.Uniform() * 2.0f - 1.0f});
+    samples.positive.push_back(value > -3.4f && value < 1.0f ? 1 : 0);
+  }
+  ForestParameters parameters;
+  parameters.featuresPerSplit = 2;
+  const auto forest = RandomForest::Fit(samples, parameters, 3);
+  for (const float value : values) {
+    const float row[] = {value, 0.25f};
+    if (value > -3.4f && value < 1.0f) {
+      EXPECT_GT(forest.Predict(row), 0.95f) << value;
+    } else {
+      EXPECT_LT(forest.Predict(row), 0.05f) << value;
+    }
+  }
+}
+
 TEST(RandomForest, WeighsBothClassesEquallyWhateverTheirNumbers) {
   // 100 positives on [0.4, 1) and 10000 negatives on [0, 0.6): with equal class weights the
   // overlap is a coin toss; counted by numbers it would be almost surely negative.
