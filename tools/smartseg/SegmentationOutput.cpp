@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -287,13 +292,28 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
       set.Stage(output.path, EncodePng(output.rows, output.path, workers));
     }
   } else {
+    // Writing and syncing a file waits on the disk, not on a processor: each encoded file is
+    // staged on a thread of its own while the workers go on encoding (inline where no thread can
+    // start). Declared after the set, so that they have all ended before it could roll back.
+    std::mutex stagingMutex;
+    std::vector<std::future<void>> staging;
+    const auto stage = [&](const std::filesystem::path& path, std::string encoded) {
+      auto bytes = std::make_shared<std::string>(std::move(encoded));
+      std::lock_guard<std::mutex> lock(stagingMutex);
+      try {
+        staging.push_back(std::async(std::launch::async,
+                                     [&set, path, bytes] { set.Stage(path, std::move(*bytes)); }));
+      } catch (const std::system_error&) {
+        set.Stage(path, std::move(*bytes));
+      }
+    };
     // Last first: the overlay, three bytes a pixel of photograph, takes longest to encode, and the
-    // other workers meanwhile get through the flat masks. Each file is staged (written and
-    // synced) by the worker that encoded it.
+    // other workers meanwhile get through the flat masks.
     Tamrix::Vision::RunTasks(static_cast<int>(outputs.size()), workers, [&](int task, int) {
       const Output& output = outputs[outputs.size() - 1 - static_cast<std::size_t>(task)];
-      set.Stage(output.path, EncodePng(output.rows, output.path, workers));
+      stage(output.path, EncodePng(output.rows, output.path, workers));
     });
+    for (std::future<void>& staged : staging) staged.get();
   }
   // Names from files need not be UTF-8; the JSON stays valid with U+FFFD in their place.
   set.Stage(files.folder / (files.stem + ".json"),
