@@ -1,9 +1,11 @@
 #include "tools/smartseg/ModelFile.h"
 
 #include <cstring>
+#include <future>
 #include <istream>
 #include <sstream>
 #include <streambuf>
+#include <system_error>
 
 #include <rttr/type>
 
@@ -12,6 +14,7 @@
 #include "interfaces/core/ObjectArchive.h"
 #include "tools/smartseg/AtomicFile.h"
 #include "tools/smartseg/Errors.h"
+#include "tools/smartseg/FileSet.h"
 #include "vision/SmartSegmenter/ModelDescriptions.h"
 
 namespace Smartseg {
@@ -108,16 +111,28 @@ void SaveModel(const std::filesystem::path& path, const std::shared_ptr<Operator
   }
   const std::string bytes = stream.str();
   // Loading checks more than saving does (finite numbers, consistent trees); a model that every
-  // later command would refuse must not replace one that works.
+  // later command would refuse must not replace one that works. The file is written and synced
+  // under a hidden name meanwhile, on a thread of its own, and takes the model's name only once
+  // the check has passed. `writing` ends before `file` could roll back.
+  FileSet file;
+  const auto write = [&file, &path, &bytes] { file.Stage(path, bytes); };
+  std::future<void> writing;
+  try {
+    writing = std::async(std::launch::async, write);
+  } catch (const std::system_error&) {
+    writing = std::async(std::launch::deferred, write);
+  }
   try {
     LoadModelBytes(bytes, path);
   } catch (const WorkError& error) {
+    writing.wait();
     throw WorkError(path.string() +
                     ": the trained model would not load back, so the file was "
                     "left as it was (" +
                     error.what() + ")");
   }
-  WriteFileAtomically(path, bytes);
+  writing.get();
+  file.Commit();
 }
 
 std::vector<std::string> DescribeModels(const std::shared_ptr<Operator>& model) {
