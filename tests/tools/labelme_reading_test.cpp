@@ -258,6 +258,18 @@ const std::vector<ReadCase> kCases = {
      [](const Scratch& scratch) {
        WritePng(scratch / "small.png", cv::Mat(2, 3, CV_8UC1, cv::Scalar(9)));
      }},
+    // The image is read while the shapes are drawn; its warning still comes first.
+    {"ImageWarningBeforeShapeWarnings",
+     Document(kRectangleA + "," + Shape("a", "polygon", "[[20, 20], [30, 20], [30, 30]]"), kWidth,
+              kHeight, Embedded(EncodeImage(TinyImage(), ".png"), "small.png")),
+     {{"a", kRectangleArt}},
+     {"x.json: the embedded image (\"imageData\") is 8 x 6, but small.png (\"imagePath\") is 3 x "
+      "2; the shapes are read on the embedded image",
+      "x.json: shape 1 (type 'polygon', label 'a') covers no pixel of the 8 x 6 image; skipped"},
+     "",
+     [](const Scratch& scratch) {
+       WritePng(scratch / "small.png", cv::Mat(2, 3, CV_8UC1, cv::Scalar(9)));
+     }},
     {"EmptyImageDataFallsBackToImagePath",
      Document(kRectangleA, kWidth, kHeight, R"("imagePath": "a.png", "imageData": "")"),
      {{"a", kRectangleArt}}},
@@ -326,6 +338,19 @@ const std::vector<ReadCase> kCases = {
      {},
      {},
      "x.json: cannot read its image (\"imagePath\"): gone/nothere.png: "},
+    // A missing image is the error, whatever the shapes drawn meanwhile had to say.
+    {"MissingImageBeforeShapeWarnings",
+     Document(kRectangleA + "," + Shape("a", "polygon", "[[20, 20], [30, 20], [30, 30]]"), 8, 6,
+              ImageFile("gone/nothere.png")),
+     {},
+     {},
+     "x.json: cannot read its image (\"imagePath\"): gone/nothere.png: "},
+    // The recorded size decides where the shapes are drawn; an image of another size is refused.
+    {"ImageOfAnotherSizeThanRecorded",
+     Document(kRectangleA, 9, 6, ImageFile("a.png")),
+     {},
+     {},
+     "x.json: the annotation is for a 9 x 6 image, but a.png is 8 x 6"},
     {"WindowsStyleMissingImage",
      Document(kRectangleA, 8, 6, ImageFile(R"(..\\gone\\b.png)")),
      {},

@@ -1,7 +1,12 @@
 #include "tools/smartseg/TrainingSet.h"
 
 #include <algorithm>
+#include <exception>
+#include <future>
+#include <string>
+#include <system_error>
 #include <utility>
+#include <vector>
 
 #include "interfaces/smartcore/SmartLabelCollection.h"
 #include "interfaces/smartcore/SmartTrainDataCollection.h"
@@ -59,6 +64,46 @@ struct LabelShapes {
   PixelMask pixels;
 };
 
+// The shapes of each label of `annotation` on a width x height image, with the pixels they
+// cover, and the pixels of its "__ignore__" shapes. A shape that covers no pixel is reported to
+// `warn` and skipped.
+struct DrawnShapes {
+  std::vector<LabelShapes> labels;
+  PixelMask ignored;
+  bool anyIgnored = false;
+};
+
+DrawnShapes DrawShapes(const LabelMeAnnotation& annotation, const std::filesystem::path& file,
+                       int width, int height, const WarningSink& warn) {
+  const std::string imageSize = std::to_string(width) + " x " + std::to_string(height);
+  DrawnShapes drawn;
+  drawn.ignored = PixelMask(width, height);
+  PixelMask scratch(width, height);
+  for (const LabelMeShape& shape : annotation.shapes) {
+    Shapes shapes = ToFrameworkShapes(shape, width, height);
+    const bool ignore = shape.label == kIgnoreLabel;
+    auto entry = std::find_if(drawn.labels.begin(), drawn.labels.end(),
+                              [&](const LabelShapes& known) { return known.name == shape.label; });
+    if (!ignore && entry == drawn.labels.end()) {
+      drawn.labels.push_back({shape.label, {}, PixelMask(width, height)});
+      entry = drawn.labels.end() - 1;
+    }
+    PixelMask& target = ignore ? drawn.ignored : entry->pixels;
+    long long covered = 0;
+    for (const auto& part : shapes) covered += AddCoveredPixels(target, *part, scratch);
+    if (covered == 0) {
+      warn(file.string() + ": " + DescribeShape(shape) + " covers no pixel of the " + imageSize +
+           " image; skipped");
+      continue;
+    }
+    drawn.anyIgnored = drawn.anyIgnored || ignore;
+    if (!ignore) {
+      for (auto& part : shapes) entry->shapes.push_back(std::move(part));
+    }
+  }
+  return drawn;
+}
+
 }  // namespace
 
 void PrintWarning(const std::string& line) { Warn(line); }
@@ -92,37 +137,44 @@ void TrainingSet::AddLabelMe(const std::filesystem::path& file) {
   const LabelMeAnnotation annotation = ReadLabelMe(file);
   const std::string skipped = SkippedShapesWarning(annotation);
   if (!skipped.empty()) warn_(skipped);
-  const LoadedImage loaded = ReadLabelMeImage(annotation, warn_);
-  const int width = loaded.image->Width();
-  const int height = loaded.image->Height();
-  const std::string imageSize = std::to_string(width) + " x " + std::to_string(height);
-
-  std::vector<LabelShapes> labels;
-  PixelMask ignored(width, height);
-  PixelMask scratch(width, height);
-  bool anyIgnored = false;
-  for (const LabelMeShape& shape : annotation.shapes) {
-    Shapes shapes = ToFrameworkShapes(shape, width, height);
-    const bool ignore = shape.label == kIgnoreLabel;
-    auto entry = std::find_if(labels.begin(), labels.end(),
-                              [&](const LabelShapes& known) { return known.name == shape.label; });
-    if (!ignore && entry == labels.end()) {
-      labels.push_back({shape.label, {}, PixelMask(width, height)});
-      entry = labels.end() - 1;
+  LoadedImage loaded;
+  DrawnShapes drawn;
+  const int recordedWidth = annotation.imageWidth.value_or(0);
+  const int recordedHeight = annotation.imageHeight.value_or(0);
+  if (recordedWidth > 0 && recordedHeight > 0) {
+    // The image is decoded on a thread of its own while the shapes are drawn on the size the
+    // annotation records (an image of another size is refused once read). Warnings and errors
+    // come in the order of a read before the drawing: the image's first.
+    std::vector<std::string> imageWarnings, shapeWarnings;
+    const auto read = [&annotation, &imageWarnings] {
+      return ReadLabelMeImage(
+          annotation, [&imageWarnings](const std::string& line) { imageWarnings.push_back(line); });
+    };
+    std::future<LoadedImage> reading;
+    try {
+      reading = std::async(std::launch::async, read);
+    } catch (const std::system_error&) {
+      reading = std::async(std::launch::deferred, read);
     }
-    PixelMask& target = ignore ? ignored : entry->pixels;
-    long long covered = 0;
-    for (const auto& part : shapes) covered += AddCoveredPixels(target, *part, scratch);
-    if (covered == 0) {
-      warn_(file.string() + ": " + DescribeShape(shape) + " covers no pixel of the " + imageSize +
-            " image; skipped");
-      continue;
+    std::exception_ptr drawingFailure;
+    try {
+      drawn =
+          DrawShapes(annotation, file, recordedWidth, recordedHeight,
+                     [&shapeWarnings](const std::string& line) { shapeWarnings.push_back(line); });
+    } catch (...) {
+      drawingFailure = std::current_exception();
     }
-    anyIgnored = anyIgnored || ignore;
-    if (!ignore) {
-      for (auto& part : shapes) entry->shapes.push_back(std::move(part));
-    }
+    loaded = reading.get();
+    for (const std::string& line : imageWarnings) warn_(line);
+    if (drawingFailure) std::rethrow_exception(drawingFailure);
+    for (const std::string& line : shapeWarnings) warn_(line);
+  } else {
+    loaded = ReadLabelMeImage(annotation, warn_);
+    drawn = DrawShapes(annotation, file, loaded.image->Width(), loaded.image->Height(), warn_);
   }
+  std::vector<LabelShapes>& labels = drawn.labels;
+  const PixelMask& ignored = drawn.ignored;
+  const bool anyIgnored = drawn.anyIgnored;
 
   // Ignored pixels must be neither positive nor negative for any label, so a label whose shapes
   // reach under them is given, instead of its shapes, the blocks of its remaining pixels.
