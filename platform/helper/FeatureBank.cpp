@@ -386,6 +386,9 @@ struct KeptRow {
   std::size_t first = 0;
 };
 
+// Padded windows smaller than this are computed on one thread.
+constexpr std::int64_t kSmallWindowPixels = 256 * 256;
+
 TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const FeatureLayout& layout,
                              const std::vector<KeptRow>& kept) {
   if (image.ChannelCount() != layout.ChannelCount()) {
@@ -449,7 +452,12 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
   };
   // Coarse scales first: their blurs take longest, and the finer ones then fill the other
   // workers' time.
-  const int workers = EngineThreadCount();
+  // A small window (the box of a few labelled pixels) is computed on the calling thread alone:
+  // handing its few filters to other workers costs more than they would save, and the boxes of an
+  // image are computed side by side instead.
+  const int workers = static_cast<std::int64_t>(paddedWidth) * paddedHeight < kSmallWindowPixels
+                          ? 1
+                          : EngineThreadCount();
   RunTasks(channels * levels, workers, [&](int task, int) {
     const int channel = task / levels;
     const int level = levels - 1 - task % levels;

@@ -253,18 +253,32 @@ SampleMatrix SampleItem(const IImage& image, const LabelMasks& masks, const Feat
       });
       continue;
     }
+    // The tile's squares with chosen samples are computed side by side: each is small, so one
+    // at a time would leave most workers waiting. Their features are few, so holding all of a
+    // tile's at once costs little.
+    struct Square {
+      std::size_t index;
+      TileRect box;
+      std::vector<std::uint32_t> pixels;
+      std::shared_ptr<const TileFeatures> features;
+    };
+    std::vector<Square> parts;
     for (TileRect part : TileGrid(rect.width, rect.height, kSparseTileSize)) {
       part.x += rect.x;
       part.y += rect.y;
       const std::size_t square = squareOf(part.x, part.y);
-      if (labelledIn[square] == 0) continue;
+      if (labelledIn[square] == 0 || chosenIn[square].empty()) continue;
       std::vector<std::uint32_t> pixels = labelledPixels(part);
-      take({square}, [&] {
-        return cache != nullptr ? cache->GetPixels(image, part, layout, std::move(pixels))
-                                : std::make_shared<const TileFeatures>(
-                                      ComputePixelFeatures(image, part, layout, std::move(pixels)));
-      });
+      parts.push_back(Square{square, part, std::move(pixels), nullptr});
     }
+    RunTasks(static_cast<int>(parts.size()), [&](int task, int) {
+      Square& part = parts[static_cast<std::size_t>(task)];
+      part.features = cache != nullptr
+                          ? cache->GetPixels(image, part.box, layout, std::move(part.pixels))
+                          : std::make_shared<const TileFeatures>(ComputePixelFeatures(
+                                image, part.box, layout, std::move(part.pixels)));
+    });
+    for (const Square& part : parts) take({part.index}, [&] { return part.features; });
   }
   return samples;
 }
