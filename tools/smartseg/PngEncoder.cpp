@@ -21,9 +21,10 @@ namespace Smartseg {
 namespace {
 
 // Filtered bytes per band: small enough that a band and the compressor's tables stay in the
-// processor's cache (a 768 x 768 colour overlay encodes 4 % faster than in bands of 512 KiB) and
-// that the workers share even one file evenly; cutting the stream costs under 1 % in size. Bands
-// follow from the image alone, so the file's bytes do not depend on how many threads wrote it.
+// processor's cache and that the workers share even one file evenly (segmenting a 768 x 768
+// mosaic takes 4 % less time than with bands of 512 KiB); cutting the stream costs under 1 % in
+// size. Bands follow from the image alone, so the file's bytes do not depend on how many threads
+// wrote it.
 constexpr std::size_t kBandBytes = std::size_t{64} << 10;
 // Largest IDAT chunk written; a chunk's length must stay below 2^31.
 constexpr std::size_t kMaxChunk = std::size_t{1} << 30;

@@ -298,14 +298,16 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
     std::mutex stagingMutex;
     std::vector<std::future<void>> staging;
     const auto stage = [&](const std::filesystem::path& path, std::string encoded) {
-      auto bytes = std::make_shared<std::string>(std::move(encoded));
-      std::lock_guard<std::mutex> lock(stagingMutex);
+      const auto bytes = std::make_shared<const std::string>(std::move(encoded));
+      std::future<void> staged;
       try {
-        staging.push_back(std::async(std::launch::async,
-                                     [&set, path, bytes] { set.Stage(path, std::move(*bytes)); }));
+        staged = std::async(std::launch::async, [&set, path, bytes] { set.Stage(path, *bytes); });
       } catch (const std::system_error&) {
-        set.Stage(path, std::move(*bytes));
+        set.Stage(path, *bytes);
+        return;
       }
+      const std::lock_guard<std::mutex> lock(stagingMutex);
+      staging.push_back(std::move(staged));
     };
     // Last first: the overlay, three bytes a pixel of photograph, takes longest to encode, and the
     // other workers meanwhile get through the flat masks.
