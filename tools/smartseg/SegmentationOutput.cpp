@@ -34,37 +34,38 @@ const cv::Vec3b kPalette[] = {{0, 0, 230},   {0, 200, 0},    {230, 80, 0},  {0, 
                               {64, 128, 0},  {255, 255, 255}};
 
 // The pictures are made row by row as the encoder asks for them: a result stays compact, and no
-// picture is held whole.
-PngRows MaskRows(const Tamrix::Vision::SmartCore::ISmartSegmenterResult* result, int width,
-                 int height) {
+// picture is held whole. Grey rows of a label's result come from `draw`; a label without a result
+// gives rows of 0.
+using Result = Tamrix::Vision::SmartCore::ISmartSegmenterResult;
+template <class Draw>
+PngRows ResultRows(const Result* result, int width, int height, Draw draw) {
   PngRows rows{width, height, PngRows::Samples::Grey8, {}};
-  rows.row = [result, width](int y, unsigned char* out) {
+  rows.row = [result, width, draw](int y, unsigned char* out) {
     if (result == nullptr) {
       std::fill_n(out, width, 0);
       return;
     }
-    result->MaskRow(y, out);
-    for (int x = 0; x < width; ++x) out[x] = out[x] != 0 ? 255 : 0;
+    draw(*result, y, out);
   };
   return rows;
 }
 
-PngRows ProbabilityRows(const Tamrix::Vision::SmartCore::ISmartSegmenterResult* result, int width,
-                        int height) {
-  PngRows rows{width, height, PngRows::Samples::Grey8, {}};
-  rows.row = [result, width](int y, unsigned char* out) {
-    if (result == nullptr) {
-      std::fill_n(out, width, 0);
-      return;
-    }
+PngRows MaskRows(const Result* result, int width, int height) {
+  return ResultRows(result, width, height, [width](const Result& r, int y, unsigned char* out) {
+    r.MaskRow(y, out);
+    for (int x = 0; x < width; ++x) out[x] = out[x] != 0 ? 255 : 0;
+  });
+}
+
+PngRows ProbabilityRows(const Result* result, int width, int height) {
+  return ResultRows(result, width, height, [width](const Result& r, int y, unsigned char* out) {
     thread_local std::vector<float> probabilities;
     probabilities.resize(static_cast<std::size_t>(width));
-    result->ProbabilityRow(y, probabilities.data());
+    r.ProbabilityRow(y, probabilities.data());
     for (int x = 0; x < width; ++x) {
       out[x] = static_cast<std::uint8_t>(std::lround(probabilities[x] * 255.0f));
     }
-  };
-  return rows;
+  });
 }
 
 // The picture (16-bit grey scaled by 1/256) with each labelled pixel halfway to its label's
