@@ -365,7 +365,9 @@ void BlurRowAt(const RowOf& rowOf, int y, float* result, int channels, int x0, i
       for (int j = 1; j <= radius; ++j) {
         const std::size_t shift = static_cast<std::size_t>(j) * c;
         const float w = weights[static_cast<std::size_t>(j)];
-        for (std::size_t i = 0; i < c; ++i) value[i] += w * (centre[i - shift] + centre[i + shift]);
+        const float* before = centre - shift;
+        const float* after = centre + shift;
+        for (std::size_t i = 0; i < c; ++i) value[i] += w * (before[i] + after[i]);
       }
     }
     return;
