@@ -33,8 +33,6 @@ smartseg="${smartseg:-${TAMRIX_BUILD_DIR:-$root/build}/stage/bin/smartseg}"
 
 data="$(mktemp -d)"
 trap 'rm -rf "$data"' EXIT
-now() { date +%s.%N; }
-
 echo "== mosaics (768 x 768, 8-bit grey)"
 "$python" "$root/bench/peer/mosaic_bench.py" generate "$data/in"
 
@@ -43,22 +41,32 @@ echo "== engine: smartseg train + smartseg segment, one process each, default op
 mkdir -p "$data/out"
 engine_total=0
 engine_cpu=0
-# CPU seconds (user + system) of a command, from /usr/bin/time; wall seconds from date.
-cpu_of() { awk '{printf "%.3f", $1 + $2}' "$data/cpu.txt"; }
+# The shell times the processes itself, so that no timing process runs inside a measured
+# interval: wall seconds from bash's clock, CPU seconds (user + system) of the finished children
+# from its `times` (the second line), each written to a file before and after a process.
+children_cpu() {
+  awk 'NR == 2 { n = split($0, t, " "); s = 0
+         for (i = 1; i <= n; i++) { split(t[i], p, "m"); s += p[1] * 60 + p[2] }
+         printf "%.3f", s }' "$1"
+}
 for json in "$data"/in/*.json; do
   stem="$(basename "$json" .json)"
   [ "$stem" = mosaics ] && continue
-  start=$(now)
-  /usr/bin/time -f "%U %S" -o "$data/cpu.txt" \
-    "$smartseg" train --quiet --model "$data/$stem.model" "$json" >/dev/null
-  trained=$(now)
-  train_cpu=$(cpu_of)
-  /usr/bin/time -f "%U %S" -o "$data/cpu.txt" \
-    "$smartseg" segment --quiet --model "$data/$stem.model" --out "$data/out" "$data/in/$stem.png" \
+  times >"$data/cpu0.txt"
+  start=$EPOCHREALTIME
+  "$smartseg" train --quiet --model "$data/$stem.model" "$json" >/dev/null
+  trained=$EPOCHREALTIME
+  times >"$data/cpu1.txt"
+  segment_start=$EPOCHREALTIME
+  "$smartseg" segment --quiet --model "$data/$stem.model" --out "$data/out" "$data/in/$stem.png" \
     >/dev/null
-  done_at=$(now)
-  segment_cpu=$(cpu_of)
-  read -r t s <<<"$(echo "$start $trained $done_at" | awk '{printf "%.3f %.3f", $2-$1, $3-$2}')"
+  done_at=$EPOCHREALTIME
+  times >"$data/cpu2.txt"
+  read -r t s <<<"$(echo "$start $trained $segment_start $done_at" |
+    awk '{printf "%.3f %.3f", $2-$1, $4-$3}')"
+  read -r c0 c1 c2 <<<"$(children_cpu "$data/cpu0.txt") $(children_cpu "$data/cpu1.txt") $(children_cpu "$data/cpu2.txt")"
+  train_cpu=$(echo "$c0 $c1" | awk '{printf "%.3f", $2-$1}')
+  segment_cpu=$(echo "$c1 $c2" | awk '{printf "%.3f", $2-$1}')
   engine_total=$(echo "$engine_total $t $s" | awk '{printf "%.3f", $1+$2+$3}')
   engine_cpu=$(echo "$engine_cpu $train_cpu $segment_cpu" | awk '{printf "%.3f", $1+$2+$3}')
   printf "engine %-10s train %s s  segment %s s  (CPU %s s + %s s)\n" "$stem" "$t" "$s" \
