@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "interfaces/core/ShareableBase.h"
+#include "platform/helper/Segmentation.h"
 
 namespace Tamrix::Vision::SmartSegmenterHelper::detail {
 
@@ -25,6 +26,30 @@ FeatureCache::FeatureCache(std::size_t byteBudget) : budget_(byteBudget) {}
 FeatureCache& FeatureCache::Shared() {
   static FeatureCache cache(std::size_t{96} << 20);
   return cache;
+}
+
+std::uint64_t FeatureCache::Fingerprint(const IImage& image) {
+  // Like tiles, only images owned through std::shared_ptr are known again.
+  const std::weak_ptr<const void> owner = OwnerOf(image);
+  if (owner.expired()) return ImageFingerprint(image);
+  const std::uint64_t generation = image.PixelGeneration();
+  const auto same = [&](const KnownFingerprint& known) {
+    return known.image == &image && SameOwner(known.owner, owner) &&
+           known.generation == generation && !known.owner.expired();
+  };
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = std::find_if(fingerprints_.begin(), fingerprints_.end(), same);
+    if (found != fingerprints_.end()) return found->fingerprint;
+  }
+  const std::uint64_t fingerprint = ImageFingerprint(image);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (std::find_if(fingerprints_.begin(), fingerprints_.end(), same) == fingerprints_.end()) {
+    fingerprints_.push_front(KnownFingerprint{owner, &image, generation, fingerprint});
+    constexpr std::size_t kKnownImages = 8;
+    if (fingerprints_.size() > kKnownImages) fingerprints_.pop_back();
+  }
+  return fingerprint;
 }
 
 std::uint64_t FeatureCache::ComputedTiles() const {

@@ -43,6 +43,10 @@ class FeatureCache {
                                                 const FeatureLayout& layout,
                                                 std::vector<std::uint32_t> pixels);
 
+  // ImageFingerprint(image), kept for the last few images: the segmenters of every label train
+  // on the same images.
+  std::uint64_t Fingerprint(const IImage& image);
+
   // Tiles computed so far (cached or not); for diagnostics and tests.
   std::uint64_t ComputedTiles() const;
   std::size_t CachedBytes() const;
@@ -72,8 +76,16 @@ class FeatureCache {
                                            const FeatureLayout& layout, int step, bool sparse,
                                            std::vector<std::uint32_t> pixels);
 
+  struct KnownFingerprint {
+    std::weak_ptr<const void> owner;
+    const IImage* image = nullptr;
+    std::uint64_t generation = 0;
+    std::uint64_t fingerprint = 0;
+  };
+
   const std::size_t budget_;
   mutable std::mutex mutex_;
+  std::list<KnownFingerprint> fingerprints_;
   std::list<Entry> entries_;
   std::size_t bytes_ = 0;
   std::uint64_t clock_ = 0;

@@ -93,7 +93,7 @@ void ForestModel::Train(const SmartCore::SmartTrainDataDatabase& database, doubl
       }
     }
     const std::uint64_t fingerprint =
-        detail::ItemFingerprint(detail::ImageFingerprint(*image), masks);
+        detail::ItemFingerprint(detail::FeatureCache::Shared().Fingerprint(*image), masks);
     const CachedItem* known = nullptr;
     if (reuse) {
       for (const auto& cached : cache_) {

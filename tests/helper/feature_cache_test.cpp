@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "platform/helper/FeatureCache.h"
+#include "platform/helper/Segmentation.h"
 #include "tests/helper/HelperTestSupport.h"
 
 namespace HelperTests {
@@ -61,6 +62,30 @@ TEST(FeatureCache, ChangedPixelsLayoutsTilesOrImagesAreComputedAnew) {
   other->MutableRow(0)[0] = 99;
   EXPECT_EQ(cache.Get(*other, TileRect{0, 0, 40, 40}, layout)->Pixel(0, 0)[0], 99.0f);
   EXPECT_EQ(cache.ComputedTiles(), 8u);
+}
+
+TEST(FeatureCache, FingerprintsFollowThePixelsOfEachImage) {
+  FeatureCache cache(std::size_t{1} << 20);
+  const auto image = Ramp(40);
+  const std::uint64_t first = cache.Fingerprint(*image);
+  EXPECT_EQ(first, ImageFingerprint(*image));
+  EXPECT_EQ(cache.Fingerprint(*image), first);
+  // Changed pixels give the new image's fingerprint, not the one kept.
+  image->MutableRow(5)[5] = 250;
+  EXPECT_NE(cache.Fingerprint(*image), first);
+  EXPECT_EQ(cache.Fingerprint(*image), ImageFingerprint(*image));
+  // Another image of other pixels at the same time gets its own.
+  const auto other = Ramp(40);
+  other->MutableRow(0)[0] = 99;
+  EXPECT_EQ(cache.Fingerprint(*other), ImageFingerprint(*other));
+  EXPECT_NE(cache.Fingerprint(*other), cache.Fingerprint(*image));
+  // Images not owned through shared pointers are hashed every time, as they cannot be told
+  // apart from a new image at the same address.
+  Image8Grey plain(kToken, 8, 8);
+  const std::uint64_t blank = cache.Fingerprint(plain);
+  plain.MutableRow(1)[1] = 7;
+  EXPECT_NE(cache.Fingerprint(plain), blank);
+  EXPECT_EQ(cache.Fingerprint(plain), ImageFingerprint(plain));
 }
 
 TEST(FeatureCache, KeepsWithinItsBudgetAndForgetsDestroyedImages) {
