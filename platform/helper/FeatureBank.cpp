@@ -45,9 +45,11 @@ struct Plane {
   const float* Row(int y) const { return v.data() + static_cast<std::size_t>(y) * width; }
 };
 
-// One channel of the window (x0, y0, width, height) of `image`, mirrored where it leaves the image.
-Plane ReadWindow(const IImage& image, int channel, int x0, int y0, int width, int height) {
-  Plane plane(width, height);
+// Rows first .. last - 1 of one channel of the window at (x0, y0) of `image` into `plane` (the
+// window's size), mirrored where the window leaves the image.
+void ReadWindowRows(const IImage& image, int channel, int x0, int y0, Plane& plane, int first,
+                    int last) {
+  const int width = plane.width;
   const int imageWidth = image.Width();
   const int imageHeight = image.Height();
   std::vector<int> columns(static_cast<std::size_t>(width));
@@ -57,7 +59,7 @@ Plane ReadWindow(const IImage& image, int channel, int x0, int y0, int width, in
   const auto* grey16 = dynamic_cast<const IImage16GreyData*>(&image);
   const auto* colour = dynamic_cast<const IImage24PlanarColorData*>(&image);
   const PixelFormat format = image.Format();
-  for (int y = 0; y < height; ++y) {
+  for (int y = first; y < last; ++y) {
     const int sourceY = Reflect(y0 + y, imageHeight);
     float* out = plane.Row(y);
     // The data interfaces avoid a virtual call per pixel; any other image goes through Value().
@@ -77,7 +79,6 @@ Plane ReadWindow(const IImage& image, int channel, int x0, int y0, int width, in
       }
     }
   }
-  return plane;
 }
 
 void Eigenvalues(float a, float b, float c, float& larger, float& smaller) {
@@ -413,21 +414,44 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
   const int scaleCount = static_cast<int>(scales.size());
 
   const auto outputOf = [&](const KeptRow& row) { return tile.values.data() + row.first * count; };
-  // Writes the tile's part of padded plane `source` as feature `feature` of every kept pixel.
-  const auto store = [&](const float* source, int feature) {
-    for (const KeptRow& keptRow : kept) {
+  // Writes the tile's part of padded plane `source` as feature `feature` of the kept pixels of
+  // kept rows first .. last - 1.
+  const auto store = [&](const float* source, int feature, std::size_t first, std::size_t last) {
+    for (std::size_t r = first; r < last; ++r) {
+      const KeptRow& keptRow = kept[r];
       const float* row = source + static_cast<std::size_t>(keptRow.y + halo) * paddedWidth + halo;
       float* out = outputOf(keptRow) + feature;
       for (int k = 0; k < keptRow.count; ++k, out += count) *out = row[keptRow.xs[k]];
     }
   };
 
+  // A small window (the box of a few labelled pixels) is computed on the calling thread alone:
+  // handing its few filters to other workers costs more than they would save, and the boxes of an
+  // image are computed side by side instead.
+  const int workers = static_cast<std::int64_t>(paddedWidth) * paddedHeight < kSmallWindowPixels
+                          ? 1
+                          : EngineThreadCount();
+  // The window is read, and its pixels' own values stored, in parts on the workers (a large
+  // tile's first pages are faulted in here).
   std::vector<Plane> inputs;
-  for (int channel = 0; channel < channels; ++channel) {
-    inputs.push_back(
-        ReadWindow(image, channel, rect.x - halo, rect.y - halo, paddedWidth, paddedHeight));
-    store(inputs.back().v.data(), channel * perChannel);
-  }
+  for (int channel = 0; channel < channels; ++channel)
+    inputs.emplace_back(paddedWidth, paddedHeight);
+  const int parts = workers;
+  RunTasks(channels * parts, workers, [&](int task, int) {
+    const int channel = task / parts;
+    const int part = task % parts;
+    ReadWindowRows(image, channel, rect.x - halo, rect.y - halo,
+                   inputs[static_cast<std::size_t>(channel)], part * paddedHeight / parts,
+                   (part + 1) * paddedHeight / parts);
+  });
+  RunTasks(channels * parts, workers, [&](int task, int) {
+    const int channel = task / parts;
+    const int part = task % parts;
+    const std::size_t rows = kept.size();
+    store(inputs[static_cast<std::size_t>(channel)].v.data(), channel * perChannel,
+          part * rows / static_cast<std::size_t>(parts),
+          (part + 1) * rows / static_cast<std::size_t>(parts));
+  });
   if (scaleCount == 0) return tile;
 
   // Each Gaussian once: smooth[c * (S + 1) + i] is channel c at scale scales[i - 1], and i = 0 the
@@ -454,12 +478,6 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
   };
   // Coarse scales first: their blurs take longest, and the finer ones then fill the other
   // workers' time.
-  // A small window (the box of a few labelled pixels) is computed on the calling thread alone:
-  // handing its few filters to other workers costs more than they would save, and the boxes of an
-  // image are computed side by side instead.
-  const int workers = static_cast<std::int64_t>(paddedWidth) * paddedHeight < kSmallWindowPixels
-                          ? 1
-                          : EngineThreadCount();
   RunTasks(channels * levels, workers, [&](int task, int) {
     const int channel = task / levels;
     const int level = levels - 1 - task % levels;
