@@ -3,7 +3,7 @@
 #include <cstring>
 #include <future>
 #include <istream>
-#include <sstream>
+#include <ostream>
 #include <streambuf>
 #include <system_error>
 
@@ -42,6 +42,30 @@ class BytesBuffer : public std::streambuf {
     setg(first, first, first + size);
   }
 };
+
+// Appends what is written to a string, which can be given room beforehand: a string stream grows
+// by copying at every doubling and copies once more when its string is taken.
+class StringWriter : public std::streambuf {
+ public:
+  explicit StringWriter(std::string& out) : out_(out) {}
+
+ protected:
+  std::streamsize xsputn(const char* data, std::streamsize count) override {
+    out_.append(data, static_cast<std::size_t>(count));
+    return count;
+  }
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof()))
+      out_.push_back(traits_type::to_char_type(c));
+    return traits_type::not_eof(c);
+  }
+
+ private:
+  std::string& out_;
+};
+
+// Room reserved for a model's bytes: untouched pages of it cost nothing, and most models fit.
+constexpr std::size_t kModelRoom = std::size_t{16} << 20;
 
 }  // namespace
 
@@ -100,7 +124,10 @@ std::shared_ptr<Operator> LoadModelBytes(const std::string& bytes,
 }
 
 void SaveModel(const std::filesystem::path& path, const std::shared_ptr<Operator>& model) {
-  std::ostringstream stream;
+  std::string bytes;
+  bytes.reserve(kModelRoom);
+  StringWriter writer(bytes);
+  std::ostream stream(&writer);
   stream.write(kMagic, sizeof(kMagic));
   for (int i = 0; i < 4; ++i)
     stream.put(static_cast<char>((kModelFormatVersion >> (8 * i)) & 0xff));
@@ -109,7 +136,7 @@ void SaveModel(const std::filesystem::path& path, const std::shared_ptr<Operator
   } catch (const std::exception& error) {
     throw WorkError(path, std::string("cannot archive the model: ") + error.what());
   }
-  const std::string bytes = stream.str();
+  if (!stream) throw WorkError(path, "cannot archive the model: the archive stream failed");
   // Loading checks more than saving does (finite numbers, consistent trees); a model that every
   // later command would refuse must not replace one that works. The file is written and synced
   // under a hidden name meanwhile, on a thread of its own, and takes the model's name only once
