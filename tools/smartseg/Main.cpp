@@ -173,5 +173,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return RunProgram([&] { return Run(argc, argv); });
+  EndProgram(RunProgram([&] { return Run(argc, argv); }));
 }

@@ -1,6 +1,7 @@
 #include "tools/smartseg/ProgramMain.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <new>
 
@@ -17,6 +18,27 @@ namespace Smartseg {
 int ReportError(const std::string& message, int code) {
   std::fprintf(stderr, "smartseg: error: %s\n", PrintableText(message).c_str());
   return code;
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define SMARTSEG_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define SMARTSEG_SANITIZED 1
+#endif
+#endif
+
+void EndProgram(int status) {
+#ifdef SMARTSEG_SANITIZED
+  std::exit(status);
+#else
+  // Every file is committed or rolled back and every worker has finished by now; what the static
+  // destructors would still do (free the engine's caches and buffers, unregister types, unload
+  // the engine) the system does faster by ending the process: about 1 ms of each run.
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(status);
+#endif
 }
 
 int RunProgram(const std::function<int()>& run) {

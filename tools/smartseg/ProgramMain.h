@@ -15,4 +15,9 @@ int ReportError(const std::string& message, int code);
 // with exit code 2 for bad usage and 1 for anything else.
 int RunProgram(const std::function<int()>& run);
 
+// Ends the program with `status` (what RunProgram returned) once its output is flushed, without
+// running the static destructors; sanitizer builds exit normally, so that their checks at exit
+// run.
+[[noreturn]] void EndProgram(int status);
+
 }  // namespace Smartseg
