@@ -19,6 +19,7 @@
 #include "interfaces/core/Image8Grey.h"
 #include "interfaces/core/ObjectArchive.h"
 #include "interfaces/core/Polygon.h"
+#include "interfaces/core/StringAppendBuffer.h"
 #include "interfaces/smartcore/ISmartSegmenter.h"
 #include "interfaces/smartcore/SmartLabel.h"
 #include "interfaces/smartcore/SmartTrainData.h"
@@ -95,38 +96,19 @@ const std::string& ArchiveBytes() {
   return bytes;
 }
 
-// Collects what is written in one buffer kept from iteration to iteration, as a file stream
-// would hand it on. A fresh std::ostringstream per save would mostly measure the page faults of
-// growing a new 15 MB string each time.
-class ReusedBuffer : public std::streambuf {
- public:
-  void Clear() { bytes_.clear(); }
-  std::size_t Size() const { return bytes_.size(); }
-
- protected:
-  std::streamsize xsputn(const char* data, std::streamsize count) override {
-    bytes_.append(data, static_cast<std::size_t>(count));
-    return count;
-  }
-  int_type overflow(int_type c) override {
-    if (!traits_type::eq_int_type(c, traits_type::eof()))
-      bytes_.push_back(traits_type::to_char_type(c));
-    return traits_type::not_eof(c);
-  }
-
- private:
-  std::string bytes_;
-};
-
+// What is written goes into one string kept from iteration to iteration, as a file stream would
+// hand it on. A fresh std::ostringstream per save would mostly measure the page faults of growing
+// a new 15 MB string each time.
 void BM_SaveOperator(benchmark::State& state) {
   const auto& op = Operator();
-  ReusedBuffer buffer;
+  std::string bytes;
+  Archiving::StringAppendBuffer buffer(bytes);
   std::ostream out(&buffer);
   std::size_t size = 0;
   for (auto _ : state) {
-    buffer.Clear();
+    bytes.clear();
     Archiving::SaveObject(out, op);
-    size = buffer.Size();
+    size = bytes.size();
     benchmark::DoNotOptimize(size);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));

@@ -434,6 +434,7 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
   // The window is read, and its pixels' own values stored, in parts on the workers (a large
   // tile's first pages are faulted in here).
   std::vector<Plane> inputs;
+  inputs.reserve(static_cast<std::size_t>(channels));
   for (int channel = 0; channel < channels; ++channel)
     inputs.emplace_back(paddedWidth, paddedHeight);
   const int parts = workers;

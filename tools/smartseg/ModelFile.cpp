@@ -12,6 +12,7 @@
 #include "interfaces/core/Cereal.h"
 #include "interfaces/core/Exceptions.h"
 #include "interfaces/core/ObjectArchive.h"
+#include "interfaces/core/StringAppendBuffer.h"
 #include "tools/smartseg/AtomicFile.h"
 #include "tools/smartseg/Errors.h"
 #include "tools/smartseg/FileSet.h"
@@ -41,27 +42,6 @@ class BytesBuffer : public std::streambuf {
     char* first = const_cast<char*>(begin);  // only ever read
     setg(first, first, first + size);
   }
-};
-
-// Appends what is written to a string, which can be given room beforehand: a string stream grows
-// by copying at every doubling and copies once more when its string is taken.
-class StringWriter : public std::streambuf {
- public:
-  explicit StringWriter(std::string& out) : out_(out) {}
-
- protected:
-  std::streamsize xsputn(const char* data, std::streamsize count) override {
-    out_.append(data, static_cast<std::size_t>(count));
-    return count;
-  }
-  int_type overflow(int_type c) override {
-    if (!traits_type::eq_int_type(c, traits_type::eof()))
-      out_.push_back(traits_type::to_char_type(c));
-    return traits_type::not_eof(c);
-  }
-
- private:
-  std::string& out_;
 };
 
 // Room reserved for a model's bytes: untouched pages of it cost nothing, and most models fit.
@@ -126,7 +106,7 @@ std::shared_ptr<Operator> LoadModelBytes(const std::string& bytes,
 void SaveModel(const std::filesystem::path& path, const std::shared_ptr<Operator>& model) {
   std::string bytes;
   bytes.reserve(kModelRoom);
-  StringWriter writer(bytes);
+  Tamrix::Vision::Archiving::StringAppendBuffer writer(bytes);
   std::ostream stream(&writer);
   stream.write(kMagic, sizeof(kMagic));
   for (int i = 0; i < 4; ++i)
