@@ -15,8 +15,6 @@
 #include <unordered_map>
 #include <utility>
 
-#include <opencv2/imgproc.hpp>
-
 #include "interfaces/core/Exceptions.h"
 #include "interfaces/core/Settings.h"
 #include "interfaces/core/TaskPool.h"
@@ -248,47 +246,6 @@ void RunTasks(int count, const std::function<void(int task, int worker)>& body) 
 
 namespace {
 
-// The symmetric kernel of GaussianWeights(sigma) as a column of 2 radius + 1 taps.
-cv::Mat KernelOf(double sigma) {
-  const std::vector<float> w = GaussianWeights(sigma);
-  const int radius = static_cast<int>(w.size()) - 1;
-  cv::Mat kernel(2 * radius + 1, 1, CV_32F);
-  for (int k = 0; k <= radius; ++k) {
-    kernel.at<float>(radius + k) = w[static_cast<std::size_t>(k)];
-    kernel.at<float>(radius - k) = w[static_cast<std::size_t>(k)];
-  }
-  return kernel;
-}
-
-// The one Gaussian of the helper. When `source` and `target` are windows of larger planes, the
-// pixels around the window are read as they are and only the planes' outer edges are mirrored,
-// so a pixel's value does not depend on the window it is computed in.
-void Blur(const cv::Mat& source, cv::Mat& target, double sigma) {
-  const cv::Mat kernel = KernelOf(sigma);
-  cv::sepFilter2D(source, target, CV_32F, kernel, kernel, cv::Point(-1, -1), 0.0,
-                  cv::BORDER_REFLECT_101);
-}
-
-cv::Mat View(Plane& plane, int channels = 1) {
-  return cv::Mat(plane.height, plane.width / channels, CV_32FC(channels), plane.v.data());
-}
-
-}  // namespace
-
-void GaussianBlur(const float* source, float* target, int width, int height, double sigma) {
-  GaussianBlurRows(source, target, width, height, 0, height, sigma);
-}
-
-void GaussianBlurRows(const float* source, float* target, int width, int height, int first,
-                      int rows, double sigma) {
-  if (width <= 0 || height <= 0 || rows <= 0) return;
-  const cv::Mat in(height, width, CV_32F, const_cast<float*>(source));
-  cv::Mat out(rows, width, CV_32F, target);
-  Blur(in(cv::Rect(0, first, width, rows)), out, sigma);
-}
-
-namespace {
-
 // acc[i] = w * centre[i], and acc[i] += w * (a[i] + b[i]): the steps of a symmetric filter. Each
 // element is the same operations in the same order at any vector width (and without fused
 // multiply-adds), so the AVX2 versions give the plain versions' values bit for bit.
@@ -378,6 +335,48 @@ void BlurRowAt(const RowOf& rowOf, int y, float* result, int channels, int x0, i
     const std::size_t shift = static_cast<std::size_t>(k) * c;
     steps.pair(result, middle - shift, middle + shift, weights[static_cast<std::size_t>(k)], out);
   }
+}
+
+// Rows top .. top + rows - 1 and columns left .. left + columns - 1 of the Gaussian of scale
+// `sigma` of a width x height plane mirrored about its edge pixels, into `target` (`targetStride`
+// floats a row). The pixels around the window are read as they are, so a pixel's value depends on
+// its neighbourhood in the plane only, not on the window it is computed in.
+void BlurWindow(const float* source, int width, int height, int left, int top, int columns,
+                int rows, float* target, std::size_t targetStride, double sigma) {
+  if (columns <= 0 || rows <= 0) return;
+  const std::vector<float> weights = GaussianWeights(sigma);
+  const int radius = static_cast<int>(weights.size()) - 1;
+  const auto stride = static_cast<std::size_t>(width);
+  std::vector<float> scratch;
+  const auto blurRows = [&](const auto& rowOf) {
+    for (int j = 0; j < rows; ++j) {
+      BlurRowAt(rowOf, top + j, target + static_cast<std::size_t>(j) * targetStride, 1, radius,
+                radius + columns, weights, scratch);
+    }
+  };
+  if (left - radius >= 0 && left + columns + radius <= width) {
+    // Every column the row pass reads lies in the plane (always so inside a padded tile): the
+    // rows are read where they are, mirrored above and below the plane only.
+    const float* origin = source + (left - radius);
+    blurRows([&](int y) { return origin + static_cast<std::size_t>(Reflect(y, height)) * stride; });
+    return;
+  }
+  // Otherwise the rows read are copied once, their columns mirrored at the plane's sides.
+  const auto across = static_cast<std::size_t>(columns + 2 * radius);
+  const int down = rows + 2 * radius;
+  std::vector<int> from(across);
+  for (std::size_t x = 0; x < across; ++x) {
+    from[x] = Reflect(left - radius + static_cast<int>(x), width);
+  }
+  FloatBuffer padded(across * static_cast<std::size_t>(down));
+  for (int j = 0; j < down; ++j) {
+    const float* row =
+        source + static_cast<std::size_t>(Reflect(top - radius + j, height)) * stride;
+    float* out = padded.data() + static_cast<std::size_t>(j) * across;
+    for (std::size_t x = 0; x < across; ++x) out[x] = row[from[x]];
+  }
+  blurRows(
+      [&](int y) { return padded.data() + static_cast<std::size_t>(y - (top - radius)) * across; });
 }
 
 // The tile pixels whose features are kept: per tile row that has any, its (tile-relative) y, the
@@ -475,17 +474,23 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
     return level == 0 ? 0 : GaussianRadius(layout.IntegrationScale(sigmaOf(level))) + 1;
   };
   const auto around = [&](int reach) {
-    return cv::Rect(halo - reach, halo - reach, rect.width + 2 * reach, rect.height + 2 * reach);
+    return TileRect{halo - reach, halo - reach, rect.width + 2 * reach, rect.height + 2 * reach};
   };
-  // Coarse scales first: their blurs take longest, and the finer ones then fill the other
-  // workers' time.
-  RunTasks(channels * levels, workers, [&](int task, int) {
-    const int channel = task / levels;
-    const int level = levels - 1 - task % levels;
-    const cv::Rect window = around(reachOf(level));
-    const cv::Mat in = View(inputs[static_cast<std::size_t>(channel)]);
-    cv::Mat out = View(smoothOf(channel, level))(window);
-    Blur(in(window), out, sigmaOf(level));
+  // Every smoothing is cut into `parts` bands of rows, coarse scales first: the coarsest blur is
+  // over half the work, and whole it would leave the other workers idle while it runs. A band's
+  // pixels read their neighbours in the plane as the whole window does, so the values are the
+  // same however the window is cut.
+  RunTasks(levels * channels * parts, workers, [&](int task, int) {
+    const int part = task % parts;
+    const int channel = task / parts % channels;
+    const int level = levels - 1 - task / parts / channels;
+    const TileRect window = around(reachOf(level));
+    const int top = window.y + part * window.height / parts;
+    const int bottom = window.y + (part + 1) * window.height / parts;
+    const Plane& in = inputs[static_cast<std::size_t>(channel)];
+    Plane& out = smoothOf(channel, level);
+    BlurWindow(in.v.data(), in.width, in.height, window.x, top, window.width, bottom - top,
+               out.Row(top) + window.x, static_cast<std::size_t>(out.width), sigmaOf(level));
   });
 
   // What a worker needs, allocated once per worker: the tensor products and local energy (four
@@ -504,9 +509,16 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
   const int ringRows = 2 * widestReach + 1;
   std::vector<Workspace> workspaces(static_cast<std::size_t>(workers));
   const auto width = static_cast<std::size_t>(rect.width);
-  RunTasks(channels * scaleCount, workers, [&](int task, int worker) {
-    const int channel = task / scaleCount;
-    const int scale = scaleCount - 1 - task % scaleCount;
+  // Likewise each (channel, scale) in `parts` runs of kept rows, coarse scales first; a run
+  // computes the product rows its first kept row reads afresh, so runs are independent.
+  RunTasks(scaleCount * channels * parts, workers, [&](int task, int worker) {
+    const int part = task % parts;
+    const int channel = task / parts % channels;
+    const int scale = scaleCount - 1 - task / parts / channels;
+    const auto runs = static_cast<std::size_t>(parts);
+    const std::size_t firstKept = static_cast<std::size_t>(part) * kept.size() / runs;
+    const std::size_t endKept = static_cast<std::size_t>(part + 1) * kept.size() / runs;
+    if (endKept <= firstKept) return;
     const double s = scales[static_cast<std::size_t>(scale)];
     Workspace& ws = workspaces[static_cast<std::size_t>(worker)];
     if (ws.products.width != 4 * paddedWidth || ws.products.height != ringRows) {
@@ -575,7 +587,8 @@ TileFeatures ComputeFeatures(const IImage& image, TileFeatures tile, const Featu
     float* dog = smaller + width;
     float* tensorLarger = dog + width;
     float* tensorSmaller = tensorLarger + width;
-    for (const KeptRow& keptRow : kept) {
+    for (std::size_t keptIndex = firstKept; keptIndex < endKept; ++keptIndex) {
+      const KeptRow& keptRow = kept[keptIndex];
       const int y = keptRow.y + halo;
       const bool few = 2 * keptRow.count < rect.width;
       // The ring holds rows y - reach .. y + reach once the missing ones are computed; the rows
@@ -680,6 +693,17 @@ TileFeatures ComputePixelFeatures(const IImage& image, const TileRect& rect,
   }
   tile.pixels = std::move(pixels);
   return ComputeFeatures(image, std::move(tile), layout, kept);
+}
+
+void GaussianBlur(const float* source, float* target, int width, int height, double sigma) {
+  GaussianBlurRows(source, target, width, height, 0, height, sigma);
+}
+
+void GaussianBlurRows(const float* source, float* target, int width, int height, int first,
+                      int rows, double sigma) {
+  if (width <= 0 || height <= 0 || rows <= 0) return;
+  BlurWindow(source, width, height, 0, first, width, rows, target, static_cast<std::size_t>(width),
+             sigma);
 }
 
 const float* TileFeatures::Pixel(int x, int y) const {
