@@ -156,7 +156,7 @@ std::shared_ptr<Tamrix::Vision::IImage> ImageFromArray(const py::object& object,
                         " pixels, found dtype " + DtypeText(array));
 }
 
-cv::Mat LabelMaskFromArray(const py::object& object, int width, int height) {
+Smartseg::Picture LabelMaskFromArray(const py::object& object, int width, int height) {
   const py::array array = AsArray(object, "mask");
   if (array.ndim() != 2) {
     throw py::value_error("mask: expected a 2-D array, found shape " + ShapeText(array));
@@ -172,9 +172,9 @@ cv::Mat LabelMaskFromArray(const py::object& object, int width, int height) {
   const py::array values =
       py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(array);
   const auto view = values.unchecked<std::int64_t, 2>();
-  cv::Mat mask(height, width, CV_8UC1);
+  Smartseg::Picture mask = Smartseg::Picture::Grey8(width, height);
   for (int y = 0; y < height; ++y) {
-    auto* row = mask.ptr<std::uint8_t>(y);
+    auto* row = mask.Row(y);
     for (int x = 0; x < width; ++x) {
       const std::int64_t value = view(y, x);
       if (value < 0 || value > 255) {
@@ -202,15 +202,16 @@ py::array_t<bool> BoolArray(const Tamrix::Vision::PixelMask& mask) {
   return array;
 }
 
-py::array_t<std::uint16_t> LabelArray(const cv::Mat& values) {
-  py::array_t<std::uint16_t> array({values.rows, values.cols});
+py::array_t<std::uint16_t> LabelArray(const Smartseg::Picture& values) {
+  const int width = values.Width();
+  py::array_t<std::uint16_t> array({values.Height(), width});
   std::uint16_t* out = array.mutable_data();
-  for (int y = 0; y < values.rows; ++y) {
-    std::uint16_t* row = out + static_cast<std::size_t>(y) * values.cols;
-    if (values.type() == CV_16UC1) {
-      std::memcpy(row, values.ptr<std::uint16_t>(y), sizeof(std::uint16_t) * values.cols);
+  for (int y = 0; y < values.Height(); ++y) {
+    std::uint16_t* row = out + static_cast<std::size_t>(y) * width;
+    if (values.IsGrey16()) {
+      std::memcpy(row, values.Row<std::uint16_t>(y), sizeof(std::uint16_t) * width);
     } else {
-      std::copy_n(values.ptr<std::uint8_t>(y), values.cols, row);
+      std::copy_n(values.Row(y), width, row);
     }
   }
   return array;

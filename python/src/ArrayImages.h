@@ -7,10 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include <opencv2/core.hpp>
-
 #include "interfaces/core/ImageInterfaces.h"
 #include "interfaces/core/PixelMask.h"
+#include "tools/smartseg/Picture.h"
 
 namespace SmartsegPython {
 
@@ -29,14 +28,14 @@ enum class PixelUse {
 // and pybind11::type_error for an object that is no array.
 std::shared_ptr<Tamrix::Vision::IImage> ImageFromArray(const pybind11::object& array, PixelUse use);
 
-// `mask` (2-D integer array, 0 unlabelled, k label k, values up to 255) as CV_8UC1 of the given
+// `mask` (2-D integer array, 0 unlabelled, k label k, values up to 255) as 8-bit grey of the given
 // size. Throws pybind11::value_error naming what is wrong.
-cv::Mat LabelMaskFromArray(const pybind11::object& mask, int width, int height);
+Smartseg::Picture LabelMaskFromArray(const pybind11::object& mask, int width, int height);
 
 // Arrays that take over the memory of `values` without a copy.
 pybind11::array_t<float> FloatArray(std::vector<float>&& values, int width, int height);
 pybind11::array_t<bool> BoolArray(const Tamrix::Vision::PixelMask& mask);
-// CV_8UC1 or CV_16UC1 as uint16.
-pybind11::array_t<std::uint16_t> LabelArray(const cv::Mat& values);
+// 8-bit or 16-bit grey as uint16.
+pybind11::array_t<std::uint16_t> LabelArray(const Smartseg::Picture& values);
 
 }  // namespace SmartsegPython

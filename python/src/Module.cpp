@@ -108,7 +108,8 @@ class Model {
     }
     Smartseg::LoadedImage loaded;
     loaded.image = ImageFromArray(image, PixelUse::Copy);
-    const cv::Mat values = LabelMaskFromArray(mask, loaded.image->Width(), loaded.image->Height());
+    const Smartseg::Picture values =
+        LabelMaskFromArray(mask, loaded.image->Width(), loaded.image->Height());
     Gather(
         [&](Smartseg::TrainingSet& training) { training.AddMask(loaded, values, names, "mask"); });
   }
@@ -176,7 +177,7 @@ class Model {
     const int width = pixels->Width();
     const int height = pixels->Height();
     std::vector<Smartseg::LabelResult> labels;
-    cv::Mat values;
+    Smartseg::Picture values;
     Locked([&] {
       RequireTrained();
       Tamrix::Vision::SmartCore::ISmartSegmenter& segmenter = *model_;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,14 +19,15 @@
 namespace {
 
 using Smartseg::EncodePng;
+using Smartseg::Picture;
 
-cv::Mat Noise(int rows, int cols, int type, unsigned seed) {
-  cv::Mat pixels(rows, cols, type);
+Picture Noise(int rows, int cols, int channels, Picture::Depth depth, unsigned seed) {
+  Picture pixels(cols, rows, channels, depth);
   std::mt19937 random(seed);
   // Half noise, half flat runs: both the literal and the run-length paths of the compressor.
   for (int y = 0; y < rows; ++y) {
-    auto* bytes = pixels.ptr<unsigned char>(y);
-    const std::size_t size = static_cast<std::size_t>(cols) * pixels.elemSize();
+    auto* bytes = pixels.Row(y);
+    const std::size_t size = pixels.RowBytes();
     for (std::size_t i = 0; i < size; ++i) {
       bytes[i] = y % 2 == 0 ? static_cast<unsigned char>(random()) : static_cast<unsigned char>(y);
     }
@@ -63,7 +65,8 @@ std::vector<Chunk> Chunks(const std::string& file) {
 
 struct Layout {
   const char* name;
-  int type;
+  int channels;
+  Picture::Depth depth;
 };
 
 class PngEncoding : public ::testing::TestWithParam<Layout> {};
@@ -72,16 +75,21 @@ TEST_P(PngEncoding, DecodesToThePixelsGivenWithAnyBandsAndThreads) {
   // One pixel; a single band; rows much wider than a band; and many bands with a short last one.
   for (const auto& [rows, cols] :
        std::vector<std::pair<int, int>>{{1, 1}, {3, 5}, {4, 300000}, {3001, 517}}) {
-    const cv::Mat pixels = Noise(rows, cols, GetParam().type, static_cast<unsigned>(rows + cols));
+    const Picture pixels = Noise(rows, cols, GetParam().channels, GetParam().depth,
+                                 static_cast<unsigned>(rows + cols));
     const std::string one = EncodePng(pixels, "x.png", 1);
     for (int workers : {2, 3}) {
       EXPECT_EQ(EncodePng(pixels, "x.png", workers), one) << rows << " x " << cols;
     }
     const auto decoded = Smartseg::detail::DecodePng(one, "x.png");
-    ASSERT_EQ(decoded.pixels.type(), pixels.type()) << rows << " x " << cols;
-    ASSERT_EQ(decoded.pixels.size(), pixels.size());
-    EXPECT_EQ(cv::countNonZero(decoded.pixels.reshape(1) != pixels.reshape(1)), 0)
+    ASSERT_TRUE(decoded.pixels.Is(pixels.Channels(), pixels.SampleDepth()))
         << rows << " x " << cols;
+    ASSERT_EQ(decoded.pixels.Width(), pixels.Width());
+    ASSERT_EQ(decoded.pixels.Height(), pixels.Height());
+    for (int y = 0; y < rows; ++y) {
+      ASSERT_EQ(std::memcmp(decoded.pixels.Row(y), pixels.Row(y), pixels.RowBytes()), 0)
+          << rows << " x " << cols << ", row " << y;
+    }
 
     const std::vector<Chunk> chunks = Chunks(one);
     ASSERT_GE(chunks.size(), 3u);
@@ -93,7 +101,7 @@ TEST_P(PngEncoding, DecodesToThePixelsGivenWithAnyBandsAndThreads) {
       stream += chunks[k].data;
     }
     // The bands make one zlib stream whose check value covers every filtered row.
-    std::vector<unsigned char> raw(pixels.total() * pixels.elemSize() + rows);
+    std::vector<unsigned char> raw(pixels.RowBytes() * rows + rows);
     uLongf size = raw.size();
     EXPECT_EQ(
         uncompress(raw.data(), &size, reinterpret_cast<const Bytef*>(stream.data()), stream.size()),
@@ -106,8 +114,9 @@ TEST_P(PngEncoding, DecodesToThePixelsGivenWithAnyBandsAndThreads) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, PngEncoding,
-                         ::testing::Values(Layout{"grey8", CV_8UC1}, Layout{"grey16", CV_16UC1},
-                                           Layout{"colour", CV_8UC3}),
+                         ::testing::Values(Layout{"grey8", 1, Picture::Depth::Bits8},
+                                           Layout{"grey16", 1, Picture::Depth::Bits16},
+                                           Layout{"colour", 3, Picture::Depth::Bits8}),
                          [](const ::testing::TestParamInfo<Layout>& layout) {
                            return std::string(layout.param.name);
                          });
@@ -136,21 +145,22 @@ TEST(PngRowsEncoding, PicturesMadeRowByRowDecodeToTheRowsMade) {
     EXPECT_LE(count.load(), 2);
   }
   const auto decoded = Smartseg::detail::DecodePng(bytes, "x.png");
-  ASSERT_EQ(decoded.pixels.type(), CV_8UC3);
-  ASSERT_EQ(decoded.pixels.size(), cv::Size(width, height));
+  ASSERT_TRUE(decoded.pixels.IsBgr8());
+  ASSERT_EQ(decoded.pixels.Width(), width);
+  ASSERT_EQ(decoded.pixels.Height(), height);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       // Decoded pixels are blue-green-red.
-      const cv::Vec3b pixel = decoded.pixels.at<cv::Vec3b>(y, x);
-      ASSERT_EQ(pixel, cv::Vec3b(sample(x, y, 2), sample(x, y, 1), sample(x, y, 0)))
-          << x << ", " << y;
+      for (int c = 0; c < 3; ++c) {
+        ASSERT_EQ(decoded.pixels.Sample(x, y, c), sample(x, y, 2 - c)) << x << ", " << y;
+      }
     }
   }
   EXPECT_EQ(Smartseg::EncodePng(rows, "x.png", 1), bytes);
 }
 
 TEST(PngEncodingErrors, OtherLayoutsAndEmptyImagesAreRefusedWithThePath) {
-  const auto message = [](const cv::Mat& pixels) {
+  const auto message = [](const Picture& pixels) {
     try {
       EncodePng(pixels, "out/a.png", 2);
     } catch (const Smartseg::WorkError& error) {
@@ -158,11 +168,14 @@ TEST(PngEncodingErrors, OtherLayoutsAndEmptyImagesAreRefusedWithThePath) {
     }
     return std::string("no error");
   };
-  EXPECT_NE(message(cv::Mat(2, 2, CV_32FC1)).find("out/a.png"), std::string::npos);
-  EXPECT_NE(message(cv::Mat(2, 2, CV_32FC1))
-                .find("cannot encode as PNG: expected 8-bit or 16-bit grey or 8-bit colour"),
-            std::string::npos);
-  EXPECT_NE(message(cv::Mat()).find("cannot encode"), std::string::npos);
+  for (const Picture& other :
+       {Picture(2, 2, 2), Picture(2, 2, 4), Picture(2, 2, 3, Picture::Depth::Bits16)}) {
+    EXPECT_NE(message(other).find("out/a.png"), std::string::npos);
+    EXPECT_NE(
+        message(other).find("cannot encode as PNG: expected 8-bit or 16-bit grey or 8-bit colour"),
+        std::string::npos);
+  }
+  EXPECT_NE(message(Picture()).find("cannot encode"), std::string::npos);
 }
 
 }  // namespace

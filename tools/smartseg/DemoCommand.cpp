@@ -26,8 +26,8 @@ std::filesystem::path WriteScene(const DemoScene& scene, const std::filesystem::
   const auto truthPath = truth / (scene.name + "_truth.png");
   WriteFileAtomically(truthPath, EncodePng(scene.truth, truthPath));
   const auto annotationPath = data / (scene.name + ".json");
-  const auto document = MakeLabelMeDocument(scene.name + ".png", scene.image.cols, scene.image.rows,
-                                            scene.annotations);
+  const auto document = MakeLabelMeDocument(scene.name + ".png", scene.image.Width(),
+                                            scene.image.Height(), scene.annotations);
   WriteFileAtomically(annotationPath, document.dump(2) + "\n");
   return annotationPath;
 }

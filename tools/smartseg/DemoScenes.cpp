@@ -151,8 +151,7 @@ void CheckAnnotations(const DemoScene& scene) {
     for (const Point2D& point : shape.points) {
       const int x = static_cast<int>(std::lround(point.X - 0.5));
       const int y = static_cast<int>(std::lround(point.Y - 0.5));
-      if (x < 0 || y < 0 || x >= kWidth || y >= kHeight ||
-          scene.truth.at<std::uint8_t>(y, x) != label) {
+      if (x < 0 || y < 0 || x >= kWidth || y >= kHeight || scene.truth.Row(y)[x] != label) {
         throw std::logic_error("demo scene " + scene.name + ": an annotation of '" + shape.label +
                                "' strays out of its region");
       }
@@ -164,8 +163,8 @@ DemoScene Render(const SceneLayout& layout) {
   DemoScene scene;
   scene.name = layout.name;
   scene.forTraining = layout.forTraining;
-  scene.image = cv::Mat(kHeight, kWidth, CV_8UC1);
-  scene.truth = cv::Mat(kHeight, kWidth, CV_8UC1);
+  scene.image = Picture::Grey8(kWidth, kHeight);
+  scene.truth = Picture::Grey8(kWidth, kHeight);
   Noise noise(layout.seed);
   // Grain: one random level per 4 x 4 cell.
   constexpr int kCell = 4;
@@ -186,8 +185,8 @@ DemoScene Render(const SceneLayout& layout) {
       } else {
         value = cells[(y / kCell) * (kWidth / kCell + 1) + x / kCell];
       }
-      scene.image.at<std::uint8_t>(y, x) = Clamp(value + noise.Next(6));
-      scene.truth.at<std::uint8_t>(y, x) = label;
+      scene.image.Row(y)[x] = Clamp(value + noise.Next(6));
+      scene.truth.Row(y)[x] = label;
     }
   }
   scene.annotations = Annotate(layout);
@@ -208,13 +207,13 @@ std::vector<DemoScene> MakeDemoScenes() {
   return scenes;
 }
 
-std::vector<double> LabelIoU(const cv::Mat& predicted, const cv::Mat& truth, int labelCount) {
+std::vector<double> LabelIoU(const Picture& predicted, const Picture& truth, int labelCount) {
   std::vector<long long> both(labelCount + 1, 0);
   std::vector<long long> either(labelCount + 1, 0);
-  for (int y = 0; y < truth.rows; ++y) {
-    for (int x = 0; x < truth.cols; ++x) {
-      const int p = predicted.at<std::uint8_t>(y, x);
-      const int t = truth.at<std::uint8_t>(y, x);
+  for (int y = 0; y < truth.Height(); ++y) {
+    for (int x = 0; x < truth.Width(); ++x) {
+      const int p = predicted.Row(y)[x];
+      const int t = truth.Row(y)[x];
       if (p == t && p > 0 && p <= labelCount) {
         ++both[p];
         ++either[p];

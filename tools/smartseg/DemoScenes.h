@@ -4,18 +4,17 @@
 #include <string>
 #include <vector>
 
-#include <opencv2/core.hpp>
-
 #include "tools/smartseg/LabelMe.h"
+#include "tools/smartseg/Picture.h"
 
 namespace Smartseg {
 
 struct DemoScene {
   std::string name;
-  // CV_8UC1.
-  cv::Mat image;
-  // CV_8UC1: 1 + the index in DemoLabelNames() of the label each pixel belongs to.
-  cv::Mat truth;
+  // 8-bit grey.
+  Picture image;
+  // 8-bit grey: 1 + the index in DemoLabelNames() of the label each pixel belongs to.
+  Picture truth;
   // A few polygons, rectangles and scribbles per label, in LabelMe coordinates; every annotated
   // pixel lies in its label's region.
   std::vector<LabelMeShape> annotations;
@@ -33,6 +32,6 @@ std::vector<DemoScene> MakeDemoScenes();
 
 // Per label, |predicted and true| / |predicted or true| over the pixels of `predicted` and `truth`
 // (both holding 1 + label index, 0 for none); 1 for a label absent from both.
-std::vector<double> LabelIoU(const cv::Mat& predicted, const cv::Mat& truth, int labelCount);
+std::vector<double> LabelIoU(const Picture& predicted, const Picture& truth, int labelCount);
 
 }  // namespace Smartseg

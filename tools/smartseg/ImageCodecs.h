@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include <opencv2/core.hpp>
-
+#include "tools/smartseg/Picture.h"
 #include "tools/smartseg/PngRows.h"
 
 namespace Smartseg::detail {
@@ -14,7 +13,7 @@ namespace Smartseg::detail {
 // A decoded picture before it is fitted to what the framework takes: 8-bit or 16-bit, 1 to 4
 // channels (grey, grey + alpha, blue-green-red, blue-green-red + alpha).
 struct DecodedPixels {
-  cv::Mat pixels;
+  Picture pixels;
   // The colours came from a palette (such images are often grey stored as colour).
   bool fromPalette = false;
 };

@@ -6,8 +6,6 @@
 #include <new>
 #include <vector>
 
-#include <opencv2/imgproc.hpp>
-
 #include "interfaces/core/Image16Grey.h"
 #include "interfaces/core/Image24PlanarColor.h"
 #include "interfaces/core/Image8Grey.h"
@@ -27,47 +25,31 @@ const Tamrix::Vorn::IObject::ObjectCreateAccessToken kToken;
 
 std::atomic<std::uint64_t> pixelLimit{kDefaultPixelLimit};
 
-std::string DescribeFormat(const cv::Mat& pixels) {
-  const std::string bits = pixels.depth() == CV_16U ? "16-bit" : "8-bit";
-  switch (pixels.channels()) {
-    case 1:
-      return bits + " grey";
-    case 2:
-      return bits + " grey with alpha";
-    case 3:
-      return bits + " colour";
-    default:
-      return bits + " colour with alpha";
-  }
-}
-
-std::shared_ptr<Tamrix::Vision::IImage> ToFrameworkImage(const cv::Mat& pixels) {
-  const int width = pixels.cols;
-  const int height = pixels.rows;
-  if (pixels.type() == CV_8UC1) {
+std::shared_ptr<Tamrix::Vision::IImage> ToFrameworkImage(const Picture& pixels) {
+  const int width = pixels.Width();
+  const int height = pixels.Height();
+  if (pixels.IsGrey8()) {
     auto image = std::make_shared<Image8Grey>(kToken, width, height);
-    for (int y = 0; y < height; ++y) {
-      std::copy_n(pixels.ptr<std::uint8_t>(y), width, image->MutableRow(y));
-    }
+    for (int y = 0; y < height; ++y) std::copy_n(pixels.Row(y), width, image->MutableRow(y));
     return image;
   }
-  if (pixels.type() == CV_16UC1) {
+  if (pixels.IsGrey16()) {
     auto image = std::make_shared<Image16Grey>(kToken, width, height);
     for (int y = 0; y < height; ++y) {
-      std::copy_n(pixels.ptr<std::uint16_t>(y), width, image->MutableRow(y));
+      std::copy_n(pixels.Row<std::uint16_t>(y), width, image->MutableRow(y));
     }
     return image;
   }
   auto image = std::make_shared<Image24PlanarColor>(kToken, width, height);
   for (int y = 0; y < height; ++y) {
-    const cv::Vec3b* source = pixels.ptr<cv::Vec3b>(y);
+    const std::uint8_t* source = pixels.Row(y);
     std::uint8_t* red = image->MutableRow(0, y);
     std::uint8_t* green = image->MutableRow(1, y);
     std::uint8_t* blue = image->MutableRow(2, y);
-    for (int x = 0; x < width; ++x) {
-      blue[x] = source[x][0];
-      green[x] = source[x][1];
-      red[x] = source[x][2];
+    for (int x = 0; x < width; ++x, source += 3) {
+      blue[x] = source[0];
+      green[x] = source[1];
+      red[x] = source[2];
     }
   }
   return image;
@@ -75,52 +57,61 @@ std::shared_ptr<Tamrix::Vision::IImage> ToFrameworkImage(const cv::Mat& pixels) 
 
 // Drops an alpha channel; warns when it made some pixel less than opaque, since the image then
 // looks different from what the user sees in a viewer.
-cv::Mat WithoutAlpha(const cv::Mat& pixels, const std::filesystem::path& source) {
-  const int channels = pixels.channels();
+Picture WithoutAlpha(const Picture& pixels, const std::filesystem::path& source) {
+  const int channels = pixels.Channels();
   if (channels != 2 && channels != 4) return pixels;
-  cv::Mat alpha;
-  cv::extractChannel(pixels, alpha, channels - 1);
-  double lowest = 0.0, highest = 0.0;
-  cv::minMaxLoc(alpha, &lowest, &highest);
-  const double opaque = pixels.depth() == CV_16U ? 65535.0 : 255.0;
-  if (lowest < opaque) {
+  const bool wide = pixels.SampleDepth() == Picture::Depth::Bits16;
+  const unsigned opaque = wide ? 65535U : 255U;
+  bool transparent = false;
+  const auto last = static_cast<std::size_t>(channels - 1);
+  for (int y = 0; y < pixels.Height() && !transparent; ++y) {
+    for (int x = 0; x < pixels.Width(); ++x) {
+      const std::size_t at = static_cast<std::size_t>(x) * channels + last;
+      const unsigned alpha = wide ? pixels.Row<std::uint16_t>(y)[at] : pixels.Row(y)[at];
+      if (alpha < opaque) {
+        transparent = true;
+        break;
+      }
+    }
+  }
+  if (transparent) {
     Warn(source.string() +
          ": the image has transparent pixels; smartseg ignores the alpha "
          "channel and uses the colours underneath (save the image without "
          "alpha to silence this warning)");
   }
-  cv::Mat colour;
-  if (channels == 2) {
-    cv::extractChannel(pixels, colour, 0);
-  } else {
-    cv::cvtColor(pixels, colour, cv::COLOR_BGRA2BGR);
+  if (channels == 2) return pixels.Channel(0);
+  Picture colour(pixels.Width(), pixels.Height(), 3, pixels.SampleDepth());
+  const std::size_t sample = static_cast<std::size_t>(pixels.SampleDepth());
+  for (int y = 0; y < pixels.Height(); ++y) {
+    const std::uint8_t* from = pixels.Row(y);
+    std::uint8_t* to = colour.Row(y);
+    for (int x = 0; x < pixels.Width(); ++x, from += 4 * sample, to += 3 * sample) {
+      std::copy_n(from, 3 * sample, to);
+    }
   }
   return colour;
 }
 
-bool AllGrey(const cv::Mat& bgr) {
-  for (int y = 0; y < bgr.rows; ++y) {
-    const cv::Vec3b* row = bgr.ptr<cv::Vec3b>(y);
-    for (int x = 0; x < bgr.cols; ++x) {
-      if (row[x][0] != row[x][1] || row[x][1] != row[x][2]) return false;
+bool AllGrey(const Picture& bgr) {
+  for (int y = 0; y < bgr.Height(); ++y) {
+    const std::uint8_t* row = bgr.Row(y);
+    for (int x = 0; x < bgr.Width(); ++x, row += 3) {
+      if (row[0] != row[1] || row[1] != row[2]) return false;
     }
   }
   return true;
 }
 
 // The decoded picture as one of the three layouts the framework takes.
-cv::Mat Fitted(const detail::DecodedPixels& decoded, const std::filesystem::path& source) {
-  cv::Mat pixels = WithoutAlpha(decoded.pixels, source);
-  if (pixels.type() == CV_8UC3 && decoded.fromPalette && AllGrey(pixels)) {
-    cv::Mat grey;
-    cv::extractChannel(pixels, grey, 0);
-    return grey;
-  }
-  if (pixels.type() != CV_8UC1 && pixels.type() != CV_16UC1 && pixels.type() != CV_8UC3) {
+Picture Fitted(const detail::DecodedPixels& decoded, const std::filesystem::path& source) {
+  Picture pixels = WithoutAlpha(decoded.pixels, source);
+  if (pixels.IsBgr8() && decoded.fromPalette && AllGrey(pixels)) return pixels.Channel(0);
+  if (!pixels.IsGrey8() && !pixels.IsGrey16() && !pixels.IsBgr8()) {
     throw WorkError(source,
                     "unsupported pixels: expected 8-bit or 16-bit grey or 8-bit colour, "
                     "found " +
-                        DescribeFormat(decoded.pixels) + " (convert it to 8-bit colour)");
+                        decoded.pixels.Describe() + " (convert it to 8-bit colour)");
   }
   return pixels;
 }
@@ -163,19 +154,12 @@ std::uint64_t PixelLimit() { return pixelLimit; }
 
 LoadedImage DecodeImage(const std::string& bytes, const std::filesystem::path& source) {
   try {
-    const cv::Mat pixels = Fitted(Decode(bytes, source), source);
+    const Picture pixels = Fitted(Decode(bytes, source), source);
     return LoadedImage{ToFrameworkImage(pixels), pixels};
   } catch (const std::bad_alloc&) {
     throw WorkError(source,
                     "out of memory while reading the image; free memory or lower "
                     "--max-pixels to refuse such images early");
-  } catch (const cv::Exception& error) {
-    if (error.code == cv::Error::StsNoMem) {
-      throw WorkError(source,
-                      "out of memory while reading the image; free memory or lower "
-                      "--max-pixels to refuse such images early");
-    }
-    throw WorkError(source, "cannot read the image: " + error.err);
   }
 }
 
@@ -186,8 +170,8 @@ LoadedImage ReadImage(const std::filesystem::path& path) {
   return DecodeImage(bytes, path);
 }
 
-std::string EncodePng(const cv::Mat& pixels, const std::filesystem::path& path, int workers) {
-  if (pixels.type() != CV_8UC1 && pixels.type() != CV_16UC1 && pixels.type() != CV_8UC3) {
+std::string EncodePng(const Picture& pixels, const std::filesystem::path& path, int workers) {
+  if (!pixels.IsGrey8() && !pixels.IsGrey16() && !pixels.IsBgr8()) {
     throw WorkError(path, "cannot encode as PNG: expected 8-bit or 16-bit grey or 8-bit colour");
   }
   return EncodePng(RowsOf(pixels), path, workers);

@@ -8,18 +8,17 @@
 #include <memory>
 #include <string>
 
-#include <opencv2/core.hpp>
-
 #include "interfaces/core/ImageInterfaces.h"
+#include "tools/smartseg/Picture.h"
 #include "tools/smartseg/PngRows.h"
 
 namespace Smartseg {
 
-// An image file as the framework sees it (`image`) and as it was decoded (`pixels`: CV_8UC1,
-// CV_16UC1 or CV_8UC3 in OpenCV's blue-green-red order).
+// An image file as the framework sees it (`image`) and as it was decoded (`pixels`: 8-bit grey,
+// 16-bit grey or 8-bit blue-green-red).
 struct LoadedImage {
   std::shared_ptr<Tamrix::Vision::IImage> image;
-  cv::Mat pixels;
+  Picture pixels;
 };
 
 // Images of more pixels than this are refused unless the limit is raised (2^28: a 16384 x 16384
@@ -41,10 +40,10 @@ LoadedImage ReadImage(const std::filesystem::path& path);
 // names it in messages.
 LoadedImage DecodeImage(const std::string& bytes, const std::filesystem::path& source);
 
-// The PNG encoding of `pixels` (CV_8UC1, CV_16UC1 or blue-green-red CV_8UC3), its bands deflated
-// on up to `workers` threads (the bytes are the same for any number). Throws WorkError naming
-// `path` (the file it is meant for).
-std::string EncodePng(const cv::Mat& pixels, const std::filesystem::path& path, int workers = 1);
+// The PNG encoding of `pixels` (8-bit grey, 16-bit grey or 8-bit blue-green-red), its bands
+// deflated on up to `workers` threads (the bytes are the same for any number). Throws WorkError
+// naming `path` (the file it is meant for).
+std::string EncodePng(const Picture& pixels, const std::filesystem::path& path, int workers = 1);
 // The same for a picture made row by row.
 std::string EncodePng(const PngRows& rows, const std::filesystem::path& path, int workers = 1);
 

@@ -114,10 +114,10 @@ DecodedPixels DecodeJpeg(const std::string& bytes, const std::filesystem::path& 
                     "(save it as RGB)");
   }
   DecodedPixels decoded;
-  decoded.pixels.create(static_cast<int>(header.height), static_cast<int>(header.width),
-                        CV_MAKETYPE(CV_8U, channels));
+  decoded.pixels =
+      Picture(static_cast<int>(header.width), static_cast<int>(header.height), channels);
   std::vector<JSAMPROW> rows(header.height);
-  for (JDIMENSION y = 0; y < header.height; ++y) rows[y] = decoded.pixels.ptr(static_cast<int>(y));
+  for (JDIMENSION y = 0; y < header.height; ++y) rows[y] = decoded.pixels.Row(static_cast<int>(y));
   bool complete = false;
   if (!ReadRows(&jpeg.info, &jpeg.errors, out, rows.data(), header.height, &complete)) {
     throw failed();

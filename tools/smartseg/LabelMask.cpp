@@ -24,20 +24,24 @@ std::shared_ptr<Tamrix::Vision::IShape> PixelBlock(int x0, int x1, int y0, int y
 
 }  // namespace
 
-cv::Mat ReadLabelMask(const std::filesystem::path& path, int width, int height) {
+Picture ReadLabelMask(const std::filesystem::path& path, int width, int height) {
   const LoadedImage loaded = ReadImage(path);
-  if (loaded.pixels.type() != CV_8UC1) {
+  if (!loaded.pixels.IsGrey8()) {
     throw WorkError(path, "a label mask must be 8-bit grey");
   }
-  if (loaded.pixels.cols != width || loaded.pixels.rows != height) {
-    throw WorkError(path, "the mask is " + std::to_string(loaded.pixels.cols) + " x " +
-                              std::to_string(loaded.pixels.rows) + ", but its image is " +
+  if (loaded.pixels.Width() != width || loaded.pixels.Height() != height) {
+    throw WorkError(path, "the mask is " + std::to_string(loaded.pixels.Width()) + " x " +
+                              std::to_string(loaded.pixels.Height()) + ", but its image is " +
                               std::to_string(width) + " x " + std::to_string(height));
   }
   return loaded.pixels;
 }
 
-std::vector<MaskLabelShapes> MaskToShapes(const cv::Mat& mask) {
+std::vector<MaskLabelShapes> MaskToShapes(const Picture& mask) {
+  return MaskToShapes(mask.Row(0), mask.Width(), mask.Height());
+}
+
+std::vector<MaskLabelShapes> MaskToShapes(const std::uint8_t* values, int width, int height) {
   // Open blocks keyed by (value, x0, x1), with the row they started on.
   using Key = std::tuple<int, int, int>;
   std::map<Key, int> open;
@@ -46,13 +50,14 @@ std::vector<MaskLabelShapes> MaskToShapes(const cv::Mat& mask) {
     const auto [value, x0, x1] = key;
     byValue[value].shapes.push_back(PixelBlock(x0, x1, y0, y1));
   };
-  for (int y = 0; y < mask.rows; ++y) {
-    const std::uint8_t* row = mask.ptr<std::uint8_t>(y);
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* row =
+        values + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     std::map<Key, int> next;
-    for (int x = 0; x < mask.cols;) {
+    for (int x = 0; x < width;) {
       const int value = row[x];
       int end = x;
-      while (end + 1 < mask.cols && row[end + 1] == value) ++end;
+      while (end + 1 < width && row[end + 1] == value) ++end;
       if (value != 0) {
         const Key key{value, x, end};
         const auto found = open.find(key);
@@ -64,7 +69,7 @@ std::vector<MaskLabelShapes> MaskToShapes(const cv::Mat& mask) {
     for (const auto& [key, y0] : open) close(key, y0, y - 1);
     open = std::move(next);
   }
-  for (const auto& [key, y0] : open) close(key, y0, mask.rows - 1);
+  for (const auto& [key, y0] : open) close(key, y0, height - 1);
 
   std::vector<MaskLabelShapes> result;
   for (int value = 1; value < 256; ++value) {

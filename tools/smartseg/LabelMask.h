@@ -1,13 +1,13 @@
 // Label masks: 8-bit grey images whose value k > 0 marks the pixels of label k, 0 unlabelled.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <vector>
 
-#include <opencv2/core.hpp>
-
 #include "interfaces/core/GraphicInterfaces.h"
+#include "tools/smartseg/Picture.h"
 
 namespace Smartseg {
 
@@ -19,10 +19,12 @@ struct MaskLabelShapes {
 
 // Reads the mask at `path` for a width x height image. Throws WorkError naming `path` when it
 // cannot be read, is not 8-bit grey or has another size.
-cv::Mat ReadLabelMask(const std::filesystem::path& path, int width, int height);
+Picture ReadLabelMask(const std::filesystem::path& path, int width, int height);
 
-// The shapes of every value present in `mask` (CV_8UC1), in ascending value order. Runs of equal
+// The shapes of every value present in `mask` (8-bit grey), in ascending value order. Runs of equal
 // value that repeat on consecutive rows share one rectangle.
-std::vector<MaskLabelShapes> MaskToShapes(const cv::Mat& mask);
+std::vector<MaskLabelShapes> MaskToShapes(const Picture& mask);
+// The same for width x height values, rows one after another.
+std::vector<MaskLabelShapes> MaskToShapes(const std::uint8_t* values, int width, int height);
 
 }  // namespace Smartseg

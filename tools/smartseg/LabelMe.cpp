@@ -89,22 +89,26 @@ std::filesystem::path ResolveImagePath(std::string written, const std::filesyste
   return path.is_absolute() ? path : file.parent_path() / path;
 }
 
-cv::Mat ReadShapeMask(const Json& entry, const std::string& name,
+Picture ReadShapeMask(const Json& entry, const std::string& name,
                       const std::filesystem::path& file) {
   const std::string text = OptionalString(entry, "mask", name + ": ", file);
   if (text.empty()) throw WorkError(file, name + " has no \"mask\" image");
   const std::string bytes = DecodeBase64Field(text, name + ": \"mask\"", file);
   const LoadedImage decoded = DecodeImage(bytes, file.string() + " (" + name + ", \"mask\")");
   // Any nonzero value is true, whether the mask was saved as 1-bit, 8-bit or colour.
-  cv::Mat grey = decoded.pixels;
-  if (grey.channels() == 3) {
-    cv::Mat channels[3];
-    cv::split(grey, channels);
-    grey = channels[0] | channels[1] | channels[2];
+  const Picture& pixels = decoded.pixels;
+  Picture mask = Picture::Grey8(pixels.Width(), pixels.Height());
+  const std::size_t samples = static_cast<std::size_t>(pixels.Width()) * pixels.Channels();
+  const bool wide = pixels.SampleDepth() == Picture::Depth::Bits16;
+  for (int y = 0; y < pixels.Height(); ++y) {
+    std::uint8_t* out = mask.Row(y);
+    std::fill_n(out, pixels.Width(), std::uint8_t{0});
+    for (std::size_t i = 0; i < samples; ++i) {
+      const unsigned value = wide ? pixels.Row<std::uint16_t>(y)[i] : pixels.Row(y)[i];
+      if (value != 0) out[i / static_cast<std::size_t>(pixels.Channels())] = 1;
+    }
   }
-  cv::Mat mask;
-  cv::compare(grey, 0, mask, cv::CMP_NE);
-  return mask / 255;
+  return mask;
 }
 
 LabelMeShape ReadShape(const Json& entry, std::size_t index, const std::filesystem::path& file,

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
-#include <opencv2/core.hpp>
 
 #include "interfaces/core/Vect2.h"
+#include "tools/smartseg/Picture.h"
 
 namespace Smartseg {
 
@@ -32,9 +32,9 @@ struct LabelMeShape {
   std::vector<Tamrix::Vision::Point2D> points;
   // The shape's position in the file's "shapes" array, for messages.
   std::size_t index = 0;
-  // For type "mask": CV_8UC1, 1 where the mask is true, 0 elsewhere; its top-left pixel lies at
+  // For type "mask": 8-bit grey, 1 where the mask is true, 0 elsewhere; its top-left pixel lies at
   // the top-left corner of the box that `points` span.
-  cv::Mat mask{};
+  Picture mask{};
 };
 
 // A shape of a type that cannot be trained (such as "cuboid" or "ai_polygon"), skipped.

@@ -99,18 +99,18 @@ Shapes MaskShapes(const LabelMeShape& shape, long long columns, long long rows) 
   const double cornerY = std::min(shape.points[0].Y, shape.points[1].Y);
   const auto left = static_cast<long long>(std::floor(cornerX + 0.5));
   const auto top = static_cast<long long>(std::floor(cornerY + 0.5));
-  const long long right = std::min(columns, left + shape.mask.cols);
-  const long long bottom = std::min(rows, top + shape.mask.rows);
+  const long long right = std::min(columns, left + shape.mask.Width());
+  const long long bottom = std::min(rows, top + shape.mask.Height());
   if (right <= 0 || bottom <= 0 || left >= right || top >= bottom) return {};
   // Placed in a canvas that starts at the image origin, so that the blocks come out in image
   // coordinates.
-  cv::Mat canvas(static_cast<int>(bottom), static_cast<int>(right), CV_8UC1, cv::Scalar(0));
+  Picture canvas =
+      Picture::Grey8(static_cast<int>(right), static_cast<int>(bottom), /*zeroed=*/true);
   const long long fromX = std::max(0LL, left), fromY = std::max(0LL, top);
-  const cv::Rect target(static_cast<int>(fromX), static_cast<int>(fromY),
-                        static_cast<int>(right - fromX), static_cast<int>(bottom - fromY));
-  const cv::Rect source(static_cast<int>(fromX - left), static_cast<int>(fromY - top), target.width,
-                        target.height);
-  shape.mask(source).copyTo(canvas(target));
+  for (long long y = fromY; y < bottom; ++y) {
+    std::copy_n(shape.mask.Row(static_cast<int>(y - top)) + (fromX - left), right - fromX,
+                canvas.Row(static_cast<int>(y)) + fromX);
+  }
   Shapes shapes;
   for (auto& region : MaskToShapes(canvas)) {
     for (auto& block : region.shapes) shapes.push_back(std::move(block));

@@ -8,8 +8,8 @@
 namespace Smartseg {
 namespace {
 
-std::string Size(const cv::Mat& pixels) {
-  return std::to_string(pixels.cols) + " x " + std::to_string(pixels.rows);
+std::string Size(const Picture& pixels) {
+  return std::to_string(pixels.Width()) + " x " + std::to_string(pixels.Height());
 }
 
 // The file "imagePath" names beside an embedded image, when it is a regular file other than the
@@ -29,12 +29,13 @@ LoadedImage ReadLabelMeImage(const LabelMeAnnotation& annotation, const WarningS
   if (!annotation.imageData.empty()) {
     LoadedImage embedded =
         DecodeImage(annotation.imageData, annotation.file.string() + " (\"imageData\")");
-    CheckAgainstImage(annotation, embedded.pixels.cols, embedded.pixels.rows,
+    CheckAgainstImage(annotation, embedded.pixels.Width(), embedded.pixels.Height(),
                       "the embedded image (\"imageData\")");
     if (HasSeparateImageFile(annotation)) {
       try {
         const LoadedImage named = ReadImage(annotation.imagePath);
-        if (named.pixels.size() != embedded.pixels.size()) {
+        if (named.pixels.Width() != embedded.pixels.Width() ||
+            named.pixels.Height() != embedded.pixels.Height()) {
           warn(annotation.file.string() + ": the embedded image (\"imageData\") is " +
                Size(embedded.pixels) + ", but " + annotation.imagePath.string() +
                " (\"imagePath\") is " + Size(named.pixels) +
@@ -54,7 +55,7 @@ LoadedImage ReadLabelMeImage(const LabelMeAnnotation& annotation, const WarningS
     throw WorkError(annotation.file,
                     std::string("cannot read its image (\"imagePath\"): ") + error.what());
   }
-  CheckAgainstImage(annotation, named.pixels.cols, named.pixels.rows);
+  CheckAgainstImage(annotation, named.pixels.Width(), named.pixels.Height());
   return named;
 }
 

@@ -103,9 +103,9 @@ class ReadStructs {
   png_infop info_ = nullptr;
 };
 
-std::vector<png_bytep> RowPointers(cv::Mat& pixels) {
-  std::vector<png_bytep> rows(static_cast<std::size_t>(pixels.rows));
-  for (int y = 0; y < pixels.rows; ++y) rows[static_cast<std::size_t>(y)] = pixels.ptr(y);
+std::vector<png_bytep> RowPointers(Picture& pixels) {
+  std::vector<png_bytep> rows(static_cast<std::size_t>(pixels.Height()));
+  for (int y = 0; y < pixels.Height(); ++y) rows[static_cast<std::size_t>(y)] = pixels.Row(y);
   return rows;
 }
 
@@ -135,8 +135,9 @@ DecodedPixels DecodePng(const std::string& bytes, const std::filesystem::path& s
   if (!SetTransforms(structs.png(), structs.info(), &header, &channels, &bitDepth)) throw failed();
   DecodedPixels decoded;
   decoded.fromPalette = header.colourType == PNG_COLOR_TYPE_PALETTE;
-  decoded.pixels.create(static_cast<int>(header.height), static_cast<int>(header.width),
-                        CV_MAKETYPE(bitDepth == 16 ? CV_16U : CV_8U, channels));
+  decoded.pixels =
+      Picture(static_cast<int>(header.width), static_cast<int>(header.height), channels,
+              bitDepth == 16 ? Picture::Depth::Bits16 : Picture::Depth::Bits8);
   std::vector<png_bytep> rows = RowPointers(decoded.pixels);
   if (!ReadRows(structs.png(), rows.data())) throw failed();
   return decoded;

@@ -186,29 +186,29 @@ void DeflateBand(const PngRows& rows, const Layout& layout, Band& band, bool las
 
 }  // namespace
 
-PngRows RowsOf(const cv::Mat& pixels) {
+PngRows RowsOf(const Picture& pixels) {
   PngRows rows;
-  rows.width = pixels.cols;
-  rows.height = pixels.rows;
-  if (pixels.type() == CV_8UC1) {
+  rows.width = pixels.Width();
+  rows.height = pixels.Height();
+  if (pixels.IsGrey8()) {
     rows.samples = PngRows::Samples::Grey8;
     rows.row = [pixels](int y, unsigned char* out) {
-      std::copy_n(pixels.ptr<unsigned char>(y), pixels.cols, out);
+      std::copy_n(pixels.Row(y), pixels.Width(), out);
     };
-  } else if (pixels.type() == CV_16UC1) {
+  } else if (pixels.IsGrey16()) {
     rows.samples = PngRows::Samples::Grey16;
     rows.row = [pixels](int y, unsigned char* out) {
-      const auto* samples = pixels.ptr<std::uint16_t>(y);
-      for (int x = 0; x < pixels.cols; ++x) {
+      const auto* samples = pixels.Row<std::uint16_t>(y);
+      for (int x = 0; x < pixels.Width(); ++x) {
         out[2 * x] = static_cast<unsigned char>(samples[x] >> 8);
         out[2 * x + 1] = static_cast<unsigned char>(samples[x]);
       }
     };
-  } else if (pixels.type() == CV_8UC3) {
+  } else if (pixels.IsBgr8()) {
     rows.samples = PngRows::Samples::Rgb8;
     rows.row = [pixels](int y, unsigned char* out) {
-      const unsigned char* bgr = pixels.ptr<unsigned char>(y);
-      for (int x = 0; x < pixels.cols; ++x, bgr += 3, out += 3) {
+      const unsigned char* bgr = pixels.Row(y);
+      for (int x = 0; x < pixels.Width(); ++x, bgr += 3, out += 3) {
         out[0] = bgr[2];
         out[1] = bgr[1];
         out[2] = bgr[0];

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <functional>
 
-#include <opencv2/core.hpp>
+#include "tools/smartseg/Picture.h"
 
 namespace Smartseg {
 
@@ -25,8 +25,8 @@ struct PngRows {
   }
 };
 
-// The rows of CV_8UC1, CV_16UC1 or blue-green-red CV_8UC3 pixels, which must outlive them; other
-// types give rows of no width.
-PngRows RowsOf(const cv::Mat& pixels);
+// The rows of 8-bit grey, 16-bit grey or 8-bit blue-green-red pixels (the rows share them); other
+// layouts give rows of no width.
+PngRows RowsOf(const Picture& pixels);
 
 }  // namespace Smartseg

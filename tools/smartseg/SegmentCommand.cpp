@@ -184,8 +184,9 @@ int RunSegment(const SegmentOptions& options) {
     const LoadedImage loaded = nextImage.get();
     if (static_cast<std::size_t>(index) < options.images.size()) {
       const auto& following = options.images[static_cast<std::size_t>(index)];
-      nextImage =
-          ReadAhead(following, static_cast<double>(loaded.pixels.total()) <= kReadAheadPixels);
+      nextImage = ReadAhead(
+          following,
+          static_cast<double>(loaded.pixels.Width()) * loaded.pixels.Height() <= kReadAheadPixels);
     }
     const auto start = std::chrono::steady_clock::now();
     std::shared_ptr<Tamrix::Vision::SmartCore::SmartSegmenterResults> results;

@@ -29,9 +29,9 @@ namespace {
 using Json = nlohmann::json;
 
 // Blue-green-red colours, far apart for the first few labels.
-const cv::Vec3b kPalette[] = {{0, 0, 230},   {0, 200, 0},    {230, 80, 0},  {0, 210, 230},
-                              {200, 0, 200}, {230, 200, 0},  {0, 120, 255}, {128, 0, 64},
-                              {64, 128, 0},  {255, 255, 255}};
+const std::uint8_t kPalette[][3] = {{0, 0, 230},   {0, 200, 0},    {230, 80, 0},  {0, 210, 230},
+                                    {200, 0, 200}, {230, 200, 0},  {0, 120, 255}, {128, 0, 64},
+                                    {64, 128, 0},  {255, 255, 255}};
 
 // The pictures are made row by row as the encoder asks for them: a result stays compact, and no
 // picture is held whole. Grey rows of a label's result come from `draw`; a label without a result
@@ -70,32 +70,44 @@ PngRows ProbabilityRows(const Result* result, int width, int height) {
 
 // The picture (16-bit grey scaled by 1/256) with each labelled pixel halfway to its label's
 // colour.
-PngRows OverlayRows(const cv::Mat& pixels, const cv::Mat& values) {
-  PngRows rows{pixels.cols, pixels.rows, PngRows::Samples::Rgb8, {}};
+// A 16-bit sample divided by 256 and rounded to the nearest byte, halves to even.
+std::uint8_t ScaledTo8Bits(std::uint16_t sample) {
+  int whole = sample >> 8;
+  const int rest = sample & 0xFF;
+  if (rest > 128 || (rest == 128 && (whole & 1) != 0)) ++whole;
+  return static_cast<std::uint8_t>(std::min(whole, 255));
+}
+
+PngRows OverlayRows(const Picture& pixels, const Picture& values) {
+  PngRows rows{pixels.Width(), pixels.Height(), PngRows::Samples::Rgb8, {}};
   rows.row = [&pixels, &values](int y, unsigned char* out) {
-    const int width = pixels.cols;
-    if (pixels.type() == CV_8UC3) {
-      const unsigned char* bgr = pixels.ptr<unsigned char>(y);
+    const int width = pixels.Width();
+    if (pixels.IsBgr8()) {
+      const unsigned char* bgr = pixels.Row(y);
       for (int x = 0; x < width; ++x) {
         out[3 * x] = bgr[3 * x + 2];
         out[3 * x + 1] = bgr[3 * x + 1];
         out[3 * x + 2] = bgr[3 * x];
       }
+    } else if (pixels.IsGrey16()) {
+      const std::uint16_t* grey = pixels.Row<std::uint16_t>(y);
+      for (int x = 0; x < width; ++x) {
+        out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = ScaledTo8Bits(grey[x]);
+      }
     } else {
-      cv::Mat scaled;
-      if (pixels.depth() == CV_16U) pixels.row(y).convertTo(scaled, CV_8U, 1.0 / 256.0);
-      const unsigned char* grey =
-          pixels.depth() == CV_16U ? scaled.ptr<unsigned char>(0) : pixels.ptr<unsigned char>(y);
+      const unsigned char* grey = pixels.Row(y);
       for (int x = 0; x < width; ++x) out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = grey[x];
     }
     constexpr int kPaletteSize = sizeof(kPalette) / sizeof(kPalette[0]);
     // Label values are read where they are (8 or 16 bits): a widened copy of a large label image
     // would be the largest buffer of the run.
-    const bool wide = values.depth() == CV_16U;
+    const bool wide = values.IsGrey16();
+    const std::uint8_t* narrowValues = values.Row(y);
+    const std::uint16_t* wideValues = values.Row<std::uint16_t>(y);
     for (int x = 0; x < width; ++x) {
-      const int value = wide ? values.at<std::uint16_t>(y, x) : values.at<std::uint8_t>(y, x);
+      const int value = wide ? wideValues[x] : narrowValues[x];
       if (value == 0) continue;
-      const cv::Vec3b& colour = kPalette[(value - 1) % kPaletteSize];
+      const std::uint8_t* colour = kPalette[(value - 1) % kPaletteSize];
       for (int c = 0; c < 3; ++c) {
         unsigned char& sample = out[3 * x + c];
         sample = static_cast<std::uint8_t>((sample + colour[2 - c] + 1) / 2);
@@ -162,9 +174,9 @@ std::vector<LabelResult> InLabelOrder(
   return ordered;
 }
 
-cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int height) {
+Picture LabelValueImage(const std::vector<LabelResult>& labels, int width, int height) {
   const bool wide = labels.size() > 255;
-  cv::Mat values(height, width, wide ? CV_16UC1 : CV_8UC1, cv::Scalar(0));
+  Picture values(width, height, 1, wide ? Picture::Depth::Bits16 : Picture::Depth::Bits8);
   const std::size_t count = std::min<std::size_t>(labels.size(), 65535);
   // Row by row: each label's probabilities of the row, then the most probable label of each pixel
   // (the first of equals; none where every label has 0). Bands of rows go to the workers.
@@ -188,9 +200,9 @@ cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int h
         }
       }
       if (wide) {
-        std::copy(value.begin(), value.end(), values.ptr<std::uint16_t>(y));
+        std::copy(value.begin(), value.end(), values.Row<std::uint16_t>(y));
       } else {
-        std::transform(value.begin(), value.end(), values.ptr<std::uint8_t>(y),
+        std::transform(value.begin(), value.end(), values.Row(y),
                        [](std::uint16_t v) { return static_cast<std::uint8_t>(v); });
       }
     }
@@ -242,11 +254,11 @@ std::vector<std::filesystem::path> SegmentationFileNames(const SegmentationFiles
 }
 
 nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
-  const int width = files.pixels.cols;
-  const int height = files.pixels.rows;
+  const int width = files.pixels.Width();
+  const int height = files.pixels.Height();
   // The engine's thread count (smartseg --threads) also bounds the threads that write outputs.
   const int workers = Tamrix::Vision::VisionToolMultiThreading::Workers();
-  const cv::Mat values = LabelValueImage(files.labels, width, height);
+  const Picture values = LabelValueImage(files.labels, width, height);
   // Each image file: its path and how to draw it. They are drawn, encoded and staged side by side;
   // the JSON summary, staged last, is committed last.
   struct Output {
@@ -275,7 +287,7 @@ nlohmann::json WriteSegmentation(const SegmentationFiles& files) {
     labels.push_back(std::move(entry));
   }
   const Json labelImage{{"file", add(kLabelsSuffix, RowsOf(values))},
-                        {"bits", values.depth() == CV_16U ? 16 : 8}};
+                        {"bits", values.IsGrey16() ? 16 : 8}};
   const Json overlay = add(kOverlaySuffix, OverlayRows(files.pixels, values));
   Json summary{{"image", files.imageName},
                {"labels", labels},

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
-#include <opencv2/core.hpp>
 
 #include "interfaces/smartcore/ISmartSegmenterResult.h"
+#include "tools/smartseg/Picture.h"
 
 namespace Tamrix::Vision::SmartCore {
 class SmartSegmenterResults;
@@ -34,9 +34,10 @@ std::vector<LabelResult> InLabelOrder(
 
 // At each pixel 1 + the position in `labels` of the label with the highest probability (the
 // first one on a tie); 0 where no label has a probability above 0. A result without
-// probabilities counts as 1 inside its mask and 0 outside. CV_8UC1 for up to 255 labels, CV_16UC1
-// for more. Bands of rows are done on the engine's threads (VisionToolMultiThreading::Workers()).
-cv::Mat LabelValueImage(const std::vector<LabelResult>& labels, int width, int height);
+// probabilities counts as 1 inside its mask and 0 outside. 8-bit grey for up to 255 labels, 16-bit
+// grey for more. Bands of rows are done on the engine's threads
+// (VisionToolMultiThreading::Workers()).
+Picture LabelValueImage(const std::vector<LabelResult>& labels, int width, int height);
 
 // The part of a file name that stands for a label. ASCII letters and digits, '-', '_', '.' and
 // UTF-8 letters of other scripts stay as they are; every other byte ('/', spaces, '%', control
@@ -49,7 +50,7 @@ struct SegmentationFiles {
   std::filesystem::path folder;
   std::string stem;
   std::string imageName;
-  cv::Mat pixels;
+  Picture pixels;
   std::vector<LabelResult> labels;
   bool probabilities = false;
   double seconds = 0.0;

@@ -3,8 +3,6 @@
 // through libtiff's RGBA reader, which knows them all.
 #include <tiffio.h>
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -89,13 +87,12 @@ std::string Describe(const TiffLayout& layout) {
 
 // Grey (with an optional extra channel, which the caller drops as alpha) read exactly, 8 or 16
 // bits, from strips or tiles.
-cv::Mat ReadGrey(TIFF* tiff, const TiffLayout& layout, const TiffContext& context,
+Picture ReadGrey(TIFF* tiff, const TiffLayout& layout, const TiffContext& context,
                  const std::filesystem::path& source) {
-  const int depth = layout.bits == 16 ? CV_16U : CV_8U;
-  const int channels = layout.samples;
-  cv::Mat pixels(static_cast<int>(layout.height), static_cast<int>(layout.width),
-                 CV_MAKETYPE(depth, channels));
-  const std::size_t pixelBytes = pixels.elemSize();
+  Picture pixels(static_cast<int>(layout.width), static_cast<int>(layout.height),
+                 static_cast<int>(layout.samples),
+                 layout.bits == 16 ? Picture::Depth::Bits16 : Picture::Depth::Bits8);
+  const std::size_t pixelBytes = pixels.PixelBytes();
   const auto failed = [&] {
     return WorkError(source, std::string("cannot decode the TIFF image: ") +
                                  (context.message[0] ? context.message : "damaged image data"));
@@ -116,7 +113,7 @@ cv::Mat ReadGrey(TIFF* tiff, const TiffLayout& layout, const TiffContext& contex
         const std::uint32_t rows = std::min(tileHeight, layout.height - y);
         const std::uint32_t columns = std::min(tileWidth, layout.width - x);
         for (std::uint32_t row = 0; row < rows; ++row) {
-          std::memcpy(pixels.ptr(static_cast<int>(y + row)) + x * pixelBytes,
+          std::memcpy(pixels.Row(static_cast<int>(y + row)) + x * pixelBytes,
                       tile.data() + std::size_t{row} * tileWidth * pixelBytes,
                       columns * pixelBytes);
         }
@@ -134,34 +131,47 @@ cv::Mat ReadGrey(TIFF* tiff, const TiffLayout& layout, const TiffContext& contex
                                                 static_cast<tmsize_t>(rowBytes * rows));
       if (got < static_cast<tmsize_t>(rowBytes * rows)) throw failed();
       for (std::uint32_t row = 0; row < rows; ++row) {
-        std::memcpy(pixels.ptr(static_cast<int>(y + row)), strip.data() + row * rowBytes, rowBytes);
+        std::memcpy(pixels.Row(static_cast<int>(y + row)), strip.data() + row * rowBytes, rowBytes);
       }
     }
   }
   if (layout.photometric == PHOTOMETRIC_MINISWHITE) {
-    cv::Mat grey;
-    cv::extractChannel(pixels, grey, 0);
-    grey = (layout.bits == 16 ? 65535.0 : 255.0) - grey;
-    cv::insertChannel(grey, pixels, 0);
+    // White is 0: the grey sample is turned over, an extra channel left as it is.
+    const auto channels = static_cast<std::size_t>(layout.samples);
+    for (int y = 0; y < pixels.Height(); ++y) {
+      if (layout.bits == 16) {
+        std::uint16_t* row = pixels.Row<std::uint16_t>(y);
+        for (int x = 0; x < pixels.Width(); ++x) {
+          row[x * channels] = static_cast<std::uint16_t>(65535 - row[x * channels]);
+        }
+      } else {
+        std::uint8_t* row = pixels.Row(y);
+        for (int x = 0; x < pixels.Width(); ++x) {
+          row[x * channels] = static_cast<std::uint8_t>(255 - row[x * channels]);
+        }
+      }
+    }
   }
   return pixels;
 }
 
 // Any 8-bit layout libtiff can turn into RGBA, as blue-green-red-alpha.
-cv::Mat ReadRgba(TIFF* tiff, const TiffLayout& layout, const TiffContext& context,
+Picture ReadRgba(TIFF* tiff, const TiffLayout& layout, const TiffContext& context,
                  const std::filesystem::path& source) {
-  cv::Mat rgba(static_cast<int>(layout.height), static_cast<int>(layout.width), CV_8UC4);
+  Picture pixels(static_cast<int>(layout.width), static_cast<int>(layout.height), 4);
   // libtiff packs each pixel as 0xAABBGGRR, which in memory on a little-endian machine is R, G, B,
   // A; it asks for a raster of exactly width x height words.
   if (!TIFFReadRGBAImageOriented(tiff, layout.width, layout.height,
-                                 reinterpret_cast<std::uint32_t*>(rgba.data), ORIENTATION_TOPLEFT,
-                                 0)) {
+                                 reinterpret_cast<std::uint32_t*>(pixels.Row(0)),
+                                 ORIENTATION_TOPLEFT, 0)) {
     throw WorkError(source, std::string("cannot decode the TIFF image: ") +
                                 (context.message[0] ? context.message : "damaged image data"));
   }
-  cv::Mat bgra;
-  cv::cvtColor(rgba, bgra, cv::COLOR_RGBA2BGRA);
-  return bgra;
+  for (int y = 0; y < pixels.Height(); ++y) {
+    std::uint8_t* row = pixels.Row(y);
+    for (int x = 0; x < pixels.Width(); ++x) std::swap(row[4 * x], row[4 * x + 2]);
+  }
+  return pixels;
 }
 
 }  // namespace
@@ -232,12 +242,18 @@ DecodedPixels DecodeTiff(const std::string& bytes, const std::filesystem::path& 
   if (!TIFFRGBAImageOK(tiff.get(), reason)) {
     throw WorkError(source, std::string("unsupported TIFF image: ") + reason);
   }
-  cv::Mat bgra = ReadRgba(tiff.get(), layout, context, source);
+  const Picture bgra = ReadRgba(tiff.get(), layout, context, source);
   if (grey) {
     // Bilevel and other grey layouts come back as equal red, green and blue.
-    cv::Mat channels[4];
-    cv::split(bgra, channels);
-    cv::merge(std::vector<cv::Mat>{channels[0], channels[3]}, decoded.pixels);
+    decoded.pixels = Picture(bgra.Width(), bgra.Height(), 2);
+    for (int y = 0; y < bgra.Height(); ++y) {
+      const std::uint8_t* from = bgra.Row(y);
+      std::uint8_t* to = decoded.pixels.Row(y);
+      for (int x = 0; x < bgra.Width(); ++x) {
+        to[2 * x] = from[4 * x];
+        to[2 * x + 1] = from[4 * x + 3];
+      }
+    }
   } else {
     decoded.pixels = bgra;
   }

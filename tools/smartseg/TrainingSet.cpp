@@ -48,10 +48,8 @@ void Subtract(PixelMask& from, const PixelMask& removed) {
 
 // Pixel blocks that hold exactly the pixels of `pixels`.
 Shapes BlocksOf(const PixelMask& pixels) {
-  cv::Mat mask(pixels.Height(), pixels.Width(), CV_8UC1,
-               const_cast<std::uint8_t*>(pixels.Data().data()));
   Shapes blocks;
-  for (auto& region : MaskToShapes(mask)) {
+  for (auto& region : MaskToShapes(pixels.Data().data(), pixels.Width(), pixels.Height())) {
     for (auto& block : region.shapes) blocks.push_back(std::move(block));
   }
   return blocks;
@@ -210,7 +208,7 @@ void TrainingSet::AddMask(const std::filesystem::path& image, const std::filesys
           mask);
 }
 
-void TrainingSet::AddMask(const LoadedImage& loaded, const cv::Mat& values,
+void TrainingSet::AddMask(const LoadedImage& loaded, const Picture& values,
                           const std::vector<std::string>& labelNames,
                           const std::filesystem::path& mask) {
   const int width = loaded.image->Width();

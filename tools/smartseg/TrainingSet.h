@@ -40,9 +40,9 @@ class TrainingSet {
   // skipped as for AddLabelMe. Throws WorkError naming the file at fault.
   void AddMask(const std::filesystem::path& image, const std::filesystem::path& mask,
                const std::vector<std::string>& labelNames);
-  // AddMask for an image and its mask (CV_8UC1 of the image's size) already in memory; `source`
+  // AddMask for an image and its mask (8-bit grey, of the image's size) already in memory; `source`
   // names the mask in messages.
-  void AddMask(const LoadedImage& image, const cv::Mat& values,
+  void AddMask(const LoadedImage& image, const Picture& values,
                const std::vector<std::string>& labelNames, const std::filesystem::path& source);
 
   // Appends the gathered items to the operator's database and the new labels to its label

@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "tests/tools/support/PictureMat.h"
 #include "tests/tools/support/SmartsegRun.h"
 #include "tools/smartseg/DemoScenes.h"
 #include "tools/smartseg/serve/BrowserHost.h"
@@ -36,7 +37,8 @@ using SmartsegTest::Scratch;
 inline void WriteScenes(const fs::path& folder, int count) {
   const auto scenes = Smartseg::MakeDemoScenes();
   for (int i = 0; i < count; ++i) {
-    if (!cv::imwrite((folder / (scenes[i].name + ".png")).string(), scenes[i].image)) {
+    if (!cv::imwrite((folder / (scenes[i].name + ".png")).string(),
+                     SmartsegTest::ToMat(scenes[i].image))) {
       throw std::runtime_error("cannot write a demo scene");
     }
   }

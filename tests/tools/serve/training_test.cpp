@@ -60,7 +60,8 @@ TEST_F(Training, ThePredictionFollowsTheEditsAndMatchesTheScene) {
   ASSERT_EQ(labels.type(), CV_8UC1);
   ASSERT_EQ(labels.cols, 320);
   ASSERT_EQ(labels.rows, 256);
-  const auto iou = Smartseg::LabelIoU(labels, Smartseg::MakeDemoScenes()[0].truth, 3);
+  const auto iou =
+      Smartseg::LabelIoU(SmartsegTest::ToPicture(labels), Smartseg::MakeDemoScenes()[0].truth, 3);
   for (const double value : iou) EXPECT_GT(value, 0.85);
 
   // A downscaled view keeps the aspect; uncertainty and suggestions come with the prediction.

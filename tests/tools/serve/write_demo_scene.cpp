@@ -5,6 +5,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "tests/tools/support/PictureMat.h"
 #include "tools/smartseg/DemoScenes.h"
 
 int main(int argc, char** argv) {
@@ -13,7 +14,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const auto scene = Smartseg::MakeDemoScenes().front();
-  if (!cv::imwrite(argv[1], scene.image) || !cv::imwrite(argv[2], scene.truth)) {
+  if (!cv::imwrite(argv[1], SmartsegTest::ToMat(scene.image)) ||
+      !cv::imwrite(argv[2], SmartsegTest::ToMat(scene.truth))) {
     std::fprintf(stderr, "serve_demo_scene: cannot write %s or %s\n", argv[1], argv[2]);
     return 1;
   }

@@ -128,8 +128,7 @@ void AddApiRoutes(httplib::Server& server, Session& session, Trainer& trainer,
   server.Get("/api/pixels", [&](const httplib::Request& request, httplib::Response& response) {
     const std::string name = Parameter(request, "image");
     const auto image = session.Image(name);
-    double fullLow = 0.0, fullHigh = 0.0;
-    cv::minMaxLoc(image->pixels.reshape(1), &fullLow, &fullHigh);
+    const auto [fullLow, fullHigh] = image->pixels.SampleRange();
     const double low = NumberParameter(request, "low", fullLow);
     const double high = NumberParameter(request, "high", std::max(fullHigh, fullLow + 1.0));
     if (!(high > low)) throw ApiError(400, "\"high\" must be above \"low\"");

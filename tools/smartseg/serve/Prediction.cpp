@@ -4,8 +4,6 @@
 #include <cmath>
 #include <vector>
 
-#include <opencv2/imgproc.hpp>
-
 #include "tools/smartseg/ImageFiles.h"
 #include "tools/smartseg/serve/ApiError.h"
 
@@ -14,24 +12,22 @@ namespace {
 
 using Json = nlohmann::json;
 
-cv::Mat FitInside(const cv::Mat& image, int maxSide, int interpolation) {
-  const int side = std::max(image.cols, image.rows);
-  if (maxSide <= 0 || side <= maxSide) return image;
-  const double scale = static_cast<double>(maxSide) / side;
-  cv::Mat smaller;
-  cv::resize(image, smaller,
-             cv::Size(std::max(1, static_cast<int>(std::lround(image.cols * scale))),
-                      std::max(1, static_cast<int>(std::lround(image.rows * scale)))),
-             0, 0, interpolation);
-  return smaller;
+// How the source span [from, to) of one axis overlaps source pixels: (pixel, weight) pairs.
+std::vector<std::pair<int, double>> Overlaps(double from, double to, int size) {
+  std::vector<std::pair<int, double>> parts;
+  for (int i = static_cast<int>(std::floor(from)); i < to && i < size; ++i) {
+    const double weight = std::min(to, i + 1.0) - std::max(from, static_cast<double>(i));
+    if (weight > 0.0) parts.emplace_back(i, weight);
+  }
+  return parts;
 }
 
-cv::Mat ProbabilityImage(const LabelResult& label, int width, int height) {
-  cv::Mat image(height, width, CV_8UC1, cv::Scalar(0));
+Picture ProbabilityImage(const LabelResult& label, int width, int height) {
+  Picture image = Picture::Grey8(width, height, /*zeroed=*/true);
   if (!label.result) return image;
   std::vector<float> probabilities(static_cast<std::size_t>(width));
   for (int y = 0; y < height; ++y) {
-    auto* row = image.ptr<std::uint8_t>(y);
+    auto* row = image.Row(y);
     label.result->ProbabilityRow(y, probabilities.data());
     for (int x = 0; x < width; ++x) {
       row[x] =
@@ -56,14 +52,14 @@ std::shared_ptr<Prediction> MakePrediction(const std::string& image, long long g
     prediction->probabilities.push_back(ProbabilityImage(result, width, height));
   }
   prediction->labelValues = LabelValueImage(results, width, height);
-  prediction->uncertainty = cv::Mat(height, width, CV_8UC1, cv::Scalar(0));
+  prediction->uncertainty = Picture::Grey8(width, height, /*zeroed=*/true);
   if (prediction->probabilities.size() >= 2) {
     for (int y = 0; y < height; ++y) {
-      auto* row = prediction->uncertainty.ptr<std::uint8_t>(y);
+      auto* row = prediction->uncertainty.Row(y);
       for (int x = 0; x < width; ++x) {
         int first = 0, second = 0;
-        for (const cv::Mat& probability : prediction->probabilities) {
-          const int value = probability.at<std::uint8_t>(y, x);
+        for (const Picture& probability : prediction->probabilities) {
+          const int value = probability.Row(y)[x];
           if (value > first) {
             second = first;
             first = value;
@@ -80,18 +76,18 @@ std::shared_ptr<Prediction> MakePrediction(const std::string& image, long long g
 
 std::string EncodeView(const Prediction& prediction, const std::string& view,
                        const std::string& label, int maxSide) {
-  cv::Mat image;
+  Picture image;
   if (view == "labels") {
-    image = FitInside(prediction.labelValues, maxSide, cv::INTER_NEAREST);
+    image = FitInside(prediction.labelValues, maxSide, /*nearest=*/true);
   } else if (view == "uncertainty") {
-    image = FitInside(prediction.uncertainty, maxSide, cv::INTER_AREA);
+    image = FitInside(prediction.uncertainty, maxSide, /*nearest=*/false);
   } else if (view == "probability") {
     const auto found = std::find(prediction.labels.begin(), prediction.labels.end(), label);
     if (found == prediction.labels.end()) {
       throw ApiError(400, "the prediction has no label named '" + label + "'");
     }
     image = FitInside(prediction.probabilities[found - prediction.labels.begin()], maxSide,
-                      cv::INTER_AREA);
+                      /*nearest=*/false);
   } else {
     throw ApiError(400, "unknown view '" + view + "'; expected labels, probability or uncertainty");
   }
@@ -100,7 +96,7 @@ std::string EncodeView(const Prediction& prediction, const std::string& view,
 
 Json SuggestRegions(const Prediction& prediction, int count) {
   Json boxes = Json::array();
-  if (prediction.uncertainty.empty()) return boxes;
+  if (prediction.uncertainty.Empty()) return boxes;
   const int cell = std::max(16, std::max(prediction.width, prediction.height) / 12);
   struct Cell {
     int x, y, width, height;
@@ -109,10 +105,15 @@ Json SuggestRegions(const Prediction& prediction, int count) {
   std::vector<Cell> cells;
   for (int y = 0; y < prediction.height; y += cell) {
     for (int x = 0; x < prediction.width; x += cell) {
-      const cv::Rect area(x, y, std::min(cell, prediction.width - x),
-                          std::min(cell, prediction.height - y));
-      const double score = cv::mean(prediction.uncertainty(area))[0] / 255.0;
-      if (score >= 0.25) cells.push_back({area.x, area.y, area.width, area.height, score});
+      const int width = std::min(cell, prediction.width - x);
+      const int height = std::min(cell, prediction.height - y);
+      double sum = 0.0;
+      for (int row = y; row < y + height; ++row) {
+        const std::uint8_t* values = prediction.uncertainty.Row(row) + x;
+        for (int column = 0; column < width; ++column) sum += values[column];
+      }
+      const double score = sum / (static_cast<double>(width) * height) / 255.0;
+      if (score >= 0.25) cells.push_back({x, y, width, height, score});
     }
   }
   std::sort(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) {
@@ -126,11 +127,70 @@ Json SuggestRegions(const Prediction& prediction, int count) {
   return boxes;
 }
 
-cv::Mat DisplayPixels(const cv::Mat& pixels, double low, double high, int maxSide) {
-  const cv::Mat fitted = FitInside(pixels, maxSide, cv::INTER_AREA);
+Picture FitInside(const Picture& picture, int maxSide, bool nearest) {
+  const int side = std::max(picture.Width(), picture.Height());
+  if (maxSide <= 0 || side <= maxSide) return picture;
+  const double scale = static_cast<double>(maxSide) / side;
+  const int width = std::max(1, static_cast<int>(std::lround(picture.Width() * scale)));
+  const int height = std::max(1, static_cast<int>(std::lround(picture.Height() * scale)));
+  const double stepX = static_cast<double>(picture.Width()) / width;
+  const double stepY = static_cast<double>(picture.Height()) / height;
+  const int channels = picture.Channels();
+  const bool wide = picture.SampleDepth() == Picture::Depth::Bits16;
+  Picture smaller(width, height, channels, picture.SampleDepth());
+  const auto store = [&](int x, int y, int c, double value) {
+    const std::size_t at = static_cast<std::size_t>(x) * channels + c;
+    if (wide) {
+      smaller.Row<std::uint16_t>(y)[at] = static_cast<std::uint16_t>(std::lround(value));
+    } else {
+      smaller.Row(y)[at] = static_cast<std::uint8_t>(std::lround(value));
+    }
+  };
+  std::vector<std::vector<std::pair<int, double>>> columns(static_cast<std::size_t>(width));
+  for (int x = 0; x < width; ++x) {
+    columns[static_cast<std::size_t>(x)] = Overlaps(x * stepX, (x + 1) * stepX, picture.Width());
+  }
+  for (int y = 0; y < height; ++y) {
+    if (nearest) {
+      const int from = std::min(picture.Height() - 1, static_cast<int>(std::floor(y * stepY)));
+      for (int x = 0; x < width; ++x) {
+        const int column = std::min(picture.Width() - 1, static_cast<int>(std::floor(x * stepX)));
+        for (int c = 0; c < channels; ++c) store(x, y, c, picture.Sample(column, from, c));
+      }
+      continue;
+    }
+    const auto rows = Overlaps(y * stepY, (y + 1) * stepY, picture.Height());
+    for (int x = 0; x < width; ++x) {
+      for (int c = 0; c < channels; ++c) {
+        double sum = 0.0, area = 0.0;
+        for (const auto& [row, rowWeight] : rows) {
+          for (const auto& [column, columnWeight] : columns[static_cast<std::size_t>(x)]) {
+            sum += picture.Sample(column, row, c) * rowWeight * columnWeight;
+            area += rowWeight * columnWeight;
+          }
+        }
+        store(x, y, c, area > 0.0 ? sum / area : 0.0);
+      }
+    }
+  }
+  return smaller;
+}
+
+Picture DisplayPixels(const Picture& pixels, double low, double high, int maxSide) {
+  const Picture fitted = FitInside(pixels, maxSide, /*nearest=*/false);
   const double range = high > low ? high - low : 1.0;
-  cv::Mat display;
-  fitted.convertTo(display, CV_8U, 255.0 / range, -low * 255.0 / range);
+  Picture display(fitted.Width(), fitted.Height(), fitted.Channels());
+  const std::size_t samples = static_cast<std::size_t>(fitted.Width()) * fitted.Channels();
+  for (int y = 0; y < fitted.Height(); ++y) {
+    std::uint8_t* out = display.Row(y);
+    for (std::size_t i = 0; i < samples; ++i) {
+      const double sample = fitted.SampleDepth() == Picture::Depth::Bits16
+                                ? fitted.Row<std::uint16_t>(y)[i]
+                                : fitted.Row(y)[i];
+      const double value = (sample - low) * 255.0 / range;
+      out[i] = static_cast<std::uint8_t>(std::clamp<long>(std::lround(value), 0, 255));
+    }
+  }
   return display;
 }
 

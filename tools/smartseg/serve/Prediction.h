@@ -7,8 +7,8 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
-#include <opencv2/core.hpp>
 
+#include "tools/smartseg/Picture.h"
 #include "tools/smartseg/SegmentationOutput.h"
 
 namespace Smartseg::Serve {
@@ -20,12 +20,12 @@ struct Prediction {
   int width = 0;
   int height = 0;
   std::vector<std::string> labels;
-  // CV_8UC1: 1 + index in `labels` of the winning label, 0 where no label wins.
-  cv::Mat labelValues;
-  // CV_8UC1 per label: probability x 255.
-  std::vector<cv::Mat> probabilities;
-  // CV_8UC1: 255 x (1 - (highest - second highest probability)).
-  cv::Mat uncertainty;
+  // 8-bit grey: 1 + index in `labels` of the winning label, 0 where no label wins.
+  Picture labelValues;
+  // 8-bit grey per label: probability x 255.
+  std::vector<Picture> probabilities;
+  // 8-bit grey: 255 x (1 - (highest - second highest probability)).
+  Picture uncertainty;
   double seconds = 0.0;
 };
 
@@ -45,6 +45,10 @@ nlohmann::json SuggestRegions(const Prediction& prediction, int count);
 
 // `pixels` as 8-bit display pixels (grey or blue-green-red), values from `low` to `high` spread
 // over 0 to 255, scaled down to fit maxSide x maxSide when larger.
-cv::Mat DisplayPixels(const cv::Mat& pixels, double low, double high, int maxSide);
+Picture DisplayPixels(const Picture& pixels, double low, double high, int maxSide);
+
+// `picture` scaled down to fit maxSide x maxSide (unchanged when it fits): each pixel the mean of
+// the area it covers, or with `nearest` the value of the source pixel at its top-left corner.
+Picture FitInside(const Picture& picture, int maxSide, bool nearest);
 
 }  // namespace Smartseg::Serve

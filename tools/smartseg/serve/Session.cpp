@@ -67,9 +67,9 @@ std::uint64_t ContentHash(const Tamrix::Vision::IImage& image) {
   return hash.Value();
 }
 
-std::string FormatName(const cv::Mat& pixels) {
-  if (pixels.type() == CV_16UC1) return "grey16";
-  if (pixels.type() == CV_8UC3) return "rgb";
+std::string FormatName(const Picture& pixels) {
+  if (pixels.IsGrey16()) return "grey16";
+  if (pixels.IsBgr8()) return "rgb";
   return "grey8";
 }
 
@@ -132,11 +132,10 @@ void Session::ScanImages(std::ostream& warnings) {
       const auto loaded = Image(name);
       ImageEntry entry;
       entry.name = name;
-      entry.width = loaded->pixels.cols;
-      entry.height = loaded->pixels.rows;
+      entry.width = loaded->pixels.Width();
+      entry.height = loaded->pixels.Height();
       entry.format = FormatName(loaded->pixels);
-      double low = 0.0, high = 0.0;
-      cv::minMaxLoc(loaded->pixels.reshape(1), &low, &high);
+      const auto [low, high] = loaded->pixels.SampleRange();
       entry.low = low;
       entry.high = high > low ? high : low + 1.0;
       images_.push_back(std::move(entry));

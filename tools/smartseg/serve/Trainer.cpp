@@ -172,8 +172,8 @@ void Trainer::Round(const std::string& focus, bool batch) {
       const auto image = session_.Image(focus);
       const auto segmentStart = Clock::now();
       const auto results = Segment(*model, *image);
-      auto made = MakePrediction(focus, snapshot.generation, image->pixels.cols, image->pixels.rows,
-                                 results);
+      auto made = MakePrediction(focus, snapshot.generation, image->pixels.Width(),
+                                 image->pixels.Height(), results);
       made->seconds = Seconds(segmentStart);
       phases.segment = made->seconds;
       prediction = std::move(made);
