@@ -1,6 +1,7 @@
 // TIFF through libtiff, reading from memory. Grey images are read strip by strip or tile by tile
 // so that 16-bit values stay exact; every other 8-bit layout (colour, palette, planar, YCbCr) goes
 // through libtiff's RGBA reader, which knows them all.
+#include <dlfcn.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -8,6 +9,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 #include "tools/smartseg/Errors.h"
@@ -15,6 +19,65 @@
 
 namespace Smartseg::detail {
 namespace {
+
+// libtiff is loaded the first time a TIFF file is decoded: with the eight compression libraries it
+// pulls in it would add about a millisecond to every start of the programs, most of which never
+// see a TIFF file. These stand in for its functions, and hide the declarations of <tiffio.h>.
+decltype(&::TIFFClientOpenExt) TIFFClientOpenExt = nullptr;
+decltype(&::TIFFClose) TIFFClose = nullptr;
+decltype(&::TIFFComputeStrip) TIFFComputeStrip = nullptr;
+decltype(&::TIFFGetField) TIFFGetField = nullptr;
+decltype(&::TIFFGetFieldDefaulted) TIFFGetFieldDefaulted = nullptr;
+decltype(&::TIFFIsTiled) TIFFIsTiled = nullptr;
+decltype(&::TIFFNumberOfDirectories) TIFFNumberOfDirectories = nullptr;
+decltype(&::TIFFOpenOptionsAlloc) TIFFOpenOptionsAlloc = nullptr;
+decltype(&::TIFFOpenOptionsFree) TIFFOpenOptionsFree = nullptr;
+decltype(&::TIFFOpenOptionsSetErrorHandlerExtR) TIFFOpenOptionsSetErrorHandlerExtR = nullptr;
+decltype(&::TIFFOpenOptionsSetWarningHandlerExtR) TIFFOpenOptionsSetWarningHandlerExtR = nullptr;
+decltype(&::TIFFRGBAImageOK) TIFFRGBAImageOK = nullptr;
+decltype(&::TIFFReadEncodedStrip) TIFFReadEncodedStrip = nullptr;
+decltype(&::TIFFReadRGBAImageOriented) TIFFReadRGBAImageOriented = nullptr;
+decltype(&::TIFFReadTile) TIFFReadTile = nullptr;
+decltype(&::TIFFTileSize) TIFFTileSize = nullptr;
+
+// Fills the pointers above once; throws WorkError naming `source` when libtiff cannot be loaded.
+void LoadLibtiff(const std::filesystem::path& source) {
+  static std::once_flag once;
+  static std::string failure;
+  std::call_once(once, [] {
+    void* library = ::dlopen(SMARTSEG_LIBTIFF, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+      const char* reason = ::dlerror();
+      failure =
+          std::string("libtiff could not be loaded (") + (reason ? reason : SMARTSEG_LIBTIFF) + ")";
+      return;
+    }
+    const auto find = [library](auto& function, const char* name) {
+      function =
+          reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(library, name));
+      if (function == nullptr && failure.empty()) {
+        failure = std::string("libtiff (" SMARTSEG_LIBTIFF ") has no function ") + name;
+      }
+    };
+    find(TIFFClientOpenExt, "TIFFClientOpenExt");
+    find(TIFFClose, "TIFFClose");
+    find(TIFFComputeStrip, "TIFFComputeStrip");
+    find(TIFFGetField, "TIFFGetField");
+    find(TIFFGetFieldDefaulted, "TIFFGetFieldDefaulted");
+    find(TIFFIsTiled, "TIFFIsTiled");
+    find(TIFFNumberOfDirectories, "TIFFNumberOfDirectories");
+    find(TIFFOpenOptionsAlloc, "TIFFOpenOptionsAlloc");
+    find(TIFFOpenOptionsFree, "TIFFOpenOptionsFree");
+    find(TIFFOpenOptionsSetErrorHandlerExtR, "TIFFOpenOptionsSetErrorHandlerExtR");
+    find(TIFFOpenOptionsSetWarningHandlerExtR, "TIFFOpenOptionsSetWarningHandlerExtR");
+    find(TIFFRGBAImageOK, "TIFFRGBAImageOK");
+    find(TIFFReadEncodedStrip, "TIFFReadEncodedStrip");
+    find(TIFFReadRGBAImageOriented, "TIFFReadRGBAImageOriented");
+    find(TIFFReadTile, "TIFFReadTile");
+    find(TIFFTileSize, "TIFFTileSize");
+  });
+  if (!failure.empty()) throw WorkError(source, "cannot decode the TIFF image: " + failure);
+}
 
 struct TiffContext {
   const char* data = nullptr;
@@ -183,6 +246,7 @@ bool IsTiff(const std::string& bytes) {
 }
 
 DecodedPixels DecodeTiff(const std::string& bytes, const std::filesystem::path& source) {
+  LoadLibtiff(source);
   TiffContext context;
   context.data = bytes.data();
   context.size = bytes.size();
