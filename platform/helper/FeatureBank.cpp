@@ -20,6 +20,10 @@
 #include "interfaces/core/TaskPool.h"
 #include "platform/helper/Avx2.h"
 
+#ifdef TAMRIX_HELPER_AVX2
+#include <immintrin.h>
+#endif
+
 namespace Tamrix::Vision::SmartSegmenterHelper::detail {
 
 namespace {
@@ -246,47 +250,81 @@ void RunTasks(int count, const std::function<void(int task, int worker)>& body) 
 
 namespace {
 
-// acc[i] = w * centre[i], and acc[i] += w * (a[i] + b[i]): the steps of a symmetric filter. Each
-// element is the same operations in the same order at any vector width (and without fused
-// multiply-adds), so the AVX2 versions give the plain versions' values bit for bit.
-inline __attribute__((always_inline)) void ScaleBody(float* acc, const float* centre, float w,
-                                                     std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) acc[i] = w * centre[i];
+// out[i] = w[0] centre[i] + w[1] (before[0][i] + after[0][i]) + ... + w[radius] (before[radius -
+// 1][i] + after[radius - 1][i]), added in that order: a symmetric filter along whatever the
+// pointers step through. Each element is the same operations in the same order at any vector
+// width (and without fused multiply-adds), so the AVX2 version gives the plain version's values
+// bit for bit.
+inline __attribute__((always_inline)) void SymmetricTail(float* out, const float* centre,
+                                                         const float* const* before,
+                                                         const float* const* after, const float* w,
+                                                         int radius, std::size_t from,
+                                                         std::size_t n) {
+  for (std::size_t i = from; i < n; ++i) {
+    float sum = w[0] * centre[i];
+    for (int k = 0; k < radius; ++k) sum += w[k + 1] * (before[k][i] + after[k][i]);
+    out[i] = sum;
+  }
 }
-inline __attribute__((always_inline)) void PairBody(float* acc, const float* a, const float* b,
-                                                    float w, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) acc[i] += w * (a[i] + b[i]);
+void SymmetricPlain(float* out, const float* centre, const float* const* before,
+                    const float* const* after, const float* w, int radius, std::size_t n) {
+  SymmetricTail(out, centre, before, after, w, radius, 0, n);
 }
 #ifdef TAMRIX_HELPER_AVX2
-__attribute__((target("avx2"))) void ScaleAvx2(float* acc, const float* centre, float w,
-                                               std::size_t n) {
-  ScaleBody(acc, centre, w, n);
-}
-__attribute__((target("avx2"))) void PairAvx2(float* acc, const float* a, const float* b, float w,
-                                              std::size_t n) {
-  PairBody(acc, a, b, w, n);
+// Four vectors at a time, each summed in a register over all taps: two loads a tap instead of a
+// load and a store of the sum besides, and four independent sums to hide the adds' latency.
+__attribute__((target("avx2"))) void SymmetricAvx2(float* out, const float* centre,
+                                                   const float* const* before,
+                                                   const float* const* after, const float* w,
+                                                   int radius, std::size_t n) {
+  const __m256 w0 = _mm256_set1_ps(w[0]);
+  std::size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    __m256 s0 = _mm256_mul_ps(w0, _mm256_loadu_ps(centre + i));
+    __m256 s1 = _mm256_mul_ps(w0, _mm256_loadu_ps(centre + i + 8));
+    __m256 s2 = _mm256_mul_ps(w0, _mm256_loadu_ps(centre + i + 16));
+    __m256 s3 = _mm256_mul_ps(w0, _mm256_loadu_ps(centre + i + 24));
+    for (int k = 0; k < radius; ++k) {
+      const __m256 wk = _mm256_set1_ps(w[k + 1]);
+      const float* b = before[k] + i;
+      const float* a = after[k] + i;
+      s0 = _mm256_add_ps(s0,
+                         _mm256_mul_ps(wk, _mm256_add_ps(_mm256_loadu_ps(b), _mm256_loadu_ps(a))));
+      s1 = _mm256_add_ps(
+          s1, _mm256_mul_ps(wk, _mm256_add_ps(_mm256_loadu_ps(b + 8), _mm256_loadu_ps(a + 8))));
+      s2 = _mm256_add_ps(
+          s2, _mm256_mul_ps(wk, _mm256_add_ps(_mm256_loadu_ps(b + 16), _mm256_loadu_ps(a + 16))));
+      s3 = _mm256_add_ps(
+          s3, _mm256_mul_ps(wk, _mm256_add_ps(_mm256_loadu_ps(b + 24), _mm256_loadu_ps(a + 24))));
+    }
+    _mm256_storeu_ps(out + i, s0);
+    _mm256_storeu_ps(out + i + 8, s1);
+    _mm256_storeu_ps(out + i + 16, s2);
+    _mm256_storeu_ps(out + i + 24, s3);
+  }
+  for (; i + 8 <= n; i += 8) {
+    __m256 s = _mm256_mul_ps(w0, _mm256_loadu_ps(centre + i));
+    for (int k = 0; k < radius; ++k) {
+      const __m256 sum =
+          _mm256_add_ps(_mm256_loadu_ps(before[k] + i), _mm256_loadu_ps(after[k] + i));
+      s = _mm256_add_ps(s, _mm256_mul_ps(_mm256_set1_ps(w[k + 1]), sum));
+    }
+    _mm256_storeu_ps(out + i, s);
+  }
+  SymmetricTail(out, centre, before, after, w, radius, i, n);
 }
 #endif
-void ScalePlain(float* acc, const float* centre, float w, std::size_t n) {
-  ScaleBody(acc, centre, w, n);
-}
-void PairPlain(float* acc, const float* a, const float* b, float w, std::size_t n) {
-  PairBody(acc, a, b, w, n);
-}
 
-struct FilterSteps {
-  void (*scale)(float*, const float*, float, std::size_t);
-  void (*pair)(float*, const float*, const float*, float, std::size_t);
-};
+using SymmetricFilter = void (*)(float*, const float*, const float* const*, const float* const*,
+                                 const float*, int, std::size_t);
 
-const FilterSteps& Steps() {
+SymmetricFilter Symmetric() {
 #ifdef TAMRIX_HELPER_AVX2
-  static const FilterSteps steps =
-      HaveAvx2() ? FilterSteps{ScaleAvx2, PairAvx2} : FilterSteps{ScalePlain, PairPlain};
+  static const SymmetricFilter filter = HaveAvx2() ? SymmetricAvx2 : SymmetricPlain;
 #else
-  static const FilterSteps steps{ScalePlain, PairPlain};
+  static const SymmetricFilter filter = SymmetricPlain;
 #endif
-  return steps;
+  return filter;
 }
 
 // The separable Gaussian of `weights` (GaussianWeights) of a plane of `channels` interleaved
@@ -298,7 +336,7 @@ template <class RowOf>
 void BlurRowAt(const RowOf& rowOf, int y, float* result, int channels, int x0, int x1,
                const std::vector<float>& weights, std::vector<float>& scratch,
                const int* only = nullptr, int onlyCount = 0) {
-  const FilterSteps& steps = Steps();
+  const SymmetricFilter symmetric = Symmetric();
   const int radius = static_cast<int>(weights.size()) - 1;
   const auto c = static_cast<std::size_t>(channels);
   const std::size_t across = static_cast<std::size_t>(x1 - x0 + 2 * radius) * c;
@@ -306,12 +344,15 @@ void BlurRowAt(const RowOf& rowOf, int y, float* result, int channels, int x0, i
   scratch.resize(across);
   float* column = scratch.data();
   const std::size_t first = static_cast<std::size_t>(x0 - radius) * c;
+  thread_local std::vector<const float*> before, after;
+  before.resize(static_cast<std::size_t>(radius));
+  after.resize(static_cast<std::size_t>(radius));
   // Down the columns first, over every column the row pass reads.
-  steps.scale(column, rowOf(y) + first, weights[0], across);
   for (int k = 1; k <= radius; ++k) {
-    steps.pair(column, rowOf(y - k) + first, rowOf(y + k) + first,
-               weights[static_cast<std::size_t>(k)], across);
+    before[static_cast<std::size_t>(k - 1)] = rowOf(y - k) + first;
+    after[static_cast<std::size_t>(k - 1)] = rowOf(y + k) + first;
   }
+  symmetric(column, rowOf(y) + first, before.data(), after.data(), weights.data(), radius, across);
   const float* middle = column + static_cast<std::size_t>(radius) * c;
   if (only != nullptr) {
     // Across the row at the listed columns only (relative to x0), each the same sum as below.
@@ -323,18 +364,19 @@ void BlurRowAt(const RowOf& rowOf, int y, float* result, int channels, int x0, i
       for (int j = 1; j <= radius; ++j) {
         const std::size_t shift = static_cast<std::size_t>(j) * c;
         const float w = weights[static_cast<std::size_t>(j)];
-        const float* before = centre - shift;
-        const float* after = centre + shift;
-        for (std::size_t i = 0; i < c; ++i) value[i] += w * (before[i] + after[i]);
+        const float* left = centre - shift;
+        const float* right = centre + shift;
+        for (std::size_t i = 0; i < c; ++i) value[i] += w * (left[i] + right[i]);
       }
     }
     return;
   }
-  steps.scale(result, middle, weights[0], out);
   for (int k = 1; k <= radius; ++k) {
     const std::size_t shift = static_cast<std::size_t>(k) * c;
-    steps.pair(result, middle - shift, middle + shift, weights[static_cast<std::size_t>(k)], out);
+    before[static_cast<std::size_t>(k - 1)] = middle - shift;
+    after[static_cast<std::size_t>(k - 1)] = middle + shift;
   }
+  symmetric(result, middle, before.data(), after.data(), weights.data(), radius, out);
 }
 
 // Rows top .. top + rows - 1 and columns left .. left + columns - 1 of the Gaussian of scale
