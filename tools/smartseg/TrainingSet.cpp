@@ -135,6 +135,33 @@ void TrainingSet::AddLabelMe(const std::filesystem::path& file) {
   const LabelMeAnnotation annotation = ReadLabelMe(file);
   const std::string skipped = SkippedShapesWarning(annotation);
   if (!skipped.empty()) warn_(skipped);
+  // Ignored pixels must be neither positive nor negative for any label, so a label whose shapes
+  // reach under them is given, instead of its shapes, the blocks of its remaining pixels. The
+  // labels' pixels are settled and counted as soon as the shapes are drawn; the model's
+  // bookkeeping changes only once the image has been read too.
+  struct SettledLabel {
+    LabelShapes* label = nullptr;
+    long long pixels = 0;
+  };
+  std::vector<SettledLabel> settled;
+  std::vector<std::string> settleWarnings;
+  const auto settle = [&](DrawnShapes& drawn) {
+    for (LabelShapes& label : drawn.labels) {
+      settled.push_back(SettledLabel{&label, 0});
+      if (label.shapes.empty()) continue;
+      if (drawn.anyIgnored && Overlap(label.pixels, drawn.ignored)) {
+        Subtract(label.pixels, drawn.ignored);
+        label.shapes = BlocksOf(label.pixels);
+        if (label.shapes.empty()) {
+          settleWarnings.push_back(file.string() + ": every pixel of label " + Quoted(label.name) +
+                                   " lies under " + kIgnoreLabel +
+                                   "; the label gets nothing from this file");
+          continue;
+        }
+      }
+      settled.back().pixels = label.pixels.Count();
+    }
+  };
   LoadedImage loaded;
   DrawnShapes drawn;
   const int recordedWidth = annotation.imageWidth.value_or(0);
@@ -159,6 +186,7 @@ void TrainingSet::AddLabelMe(const std::filesystem::path& file) {
       drawn =
           DrawShapes(annotation, file, recordedWidth, recordedHeight,
                      [&shapeWarnings](const std::string& line) { shapeWarnings.push_back(line); });
+      settle(drawn);
     } catch (...) {
       drawingFailure = std::current_exception();
     }
@@ -169,28 +197,17 @@ void TrainingSet::AddLabelMe(const std::filesystem::path& file) {
   } else {
     loaded = ReadLabelMeImage(annotation, warn_);
     drawn = DrawShapes(annotation, file, loaded.image->Width(), loaded.image->Height(), warn_);
+    settle(drawn);
   }
-  std::vector<LabelShapes>& labels = drawn.labels;
-  const PixelMask& ignored = drawn.ignored;
-  const bool anyIgnored = drawn.anyIgnored;
+  for (const std::string& line : settleWarnings) warn_(line);
 
-  // Ignored pixels must be neither positive nor negative for any label, so a label whose shapes
-  // reach under them is given, instead of its shapes, the blocks of its remaining pixels.
   ItemContent content{loaded.image, {}};
   ShapesByLabel shapesByLabel;
-  for (LabelShapes& label : labels) {
+  for (const SettledLabel& entry : settled) {
+    LabelShapes& label = *entry.label;
     LabelUse& use = labelUses_.try_emplace(label.name, LabelUse{0, file}).first->second;
     if (label.shapes.empty()) continue;
-    if (anyIgnored && Overlap(label.pixels, ignored)) {
-      Subtract(label.pixels, ignored);
-      label.shapes = BlocksOf(label.pixels);
-      if (label.shapes.empty()) {
-        warn_(file.string() + ": every pixel of label " + Quoted(label.name) + " lies under " +
-              kIgnoreLabel + "; the label gets nothing from this file");
-        continue;
-      }
-    }
-    use.pixels += label.pixels.Count();
+    use.pixels += entry.pixels;
     content.pixelsByLabel.emplace(label.name, std::move(label.pixels));
     shapesByLabel.emplace_back(label.name, std::move(label.shapes));
   }
