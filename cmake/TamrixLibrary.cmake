@@ -58,7 +58,10 @@ function(tamrix_library)
   # A library's calls of its own functions (and the function pointers of its vtables) bind at link
   # time instead of by a symbol lookup at every start; data stays interposable, so the template
   # statics above still resolve to one instance.
-  target_link_options(${ARG_NAME} PRIVATE LINKER:-Bsymbolic-functions)
+  target_link_options(${ARG_NAME} PRIVATE LINKER:-Bsymbolic-functions
+    LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/LocalTypeNames.map)
+  set_property(TARGET ${ARG_NAME} APPEND PROPERTY LINK_DEPENDS
+    ${PROJECT_SOURCE_DIR}/cmake/LocalTypeNames.map)
   set_target_properties(${ARG_NAME} PROPERTIES UNITY_BUILD ${TAMRIX_UNITY_BUILD})
   if(TAMRIX_UNITY_BUILD)
     # RTTR_REGISTRATION defines one fixed function name per translation unit: such sources stay
