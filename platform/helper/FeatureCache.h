@@ -26,10 +26,10 @@ class FeatureCache {
  public:
   explicit FeatureCache(std::size_t byteBudget);
 
-  // The cache of the module, with a budget of 96 MiB: ten grid tiles of the default sample size,
-  // or two to four tiles of every pixel. The segmenters of one image run side by side through its
-  // tiles in the same order, so those of a larger image share each tile while it is fresh; a
-  // larger budget would add memory, not sharing.
+  // The cache of the module, with a budget of 96 MiB: eight grid tiles (kGridTileSize) of the
+  // default sample size, or two to four tiles of every pixel (kTileSize). The segmenters of one
+  // image run side by side through its tiles in the same order, so those of a larger image share
+  // each tile while it is fresh; a larger budget would add memory, not sharing.
   static FeatureCache& Shared();
 
   // The features of `rect` of `image` on a grid of `step` pixels, computed by ComputeTileFeatures

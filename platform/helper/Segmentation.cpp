@@ -307,7 +307,7 @@ void ClassifyTileRow(const RandomForest& forest, const IImage& image, const Pixe
     const TileRect rect{x0, first, std::min(tileSize, width - x0), rows};
     if (inside != nullptr && !AnyInside(*inside, rect)) continue;
     const std::shared_ptr<const TileFeatures> tile =
-        cache != nullptr && tileSize == kTileSize
+        cache != nullptr && (tileSize == kTileSize || tileSize == kGridTileSize)
             ? cache->Get(image, rect, layout, step)
             : std::make_shared<const TileFeatures>(ComputeTileFeatures(image, rect, layout, step));
     for (int j = 0; j < tile->Rows(); ++j) {
@@ -372,6 +372,7 @@ std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage&
                             std::to_string(kTileSize) + ", found " + std::to_string(stride));
   }
   const int step = inside != nullptr ? 1 : stride;
+  const int tileSize = step > 1 ? kGridTileSize : kTileSize;
   // The grid: pixel (i step, j step) is grid pixel (i, j).
   const int columns = (width + step - 1) / step;
   const int gridHeight = (height + step - 1) / step;
@@ -383,7 +384,7 @@ std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage&
   // Bands of tile rows; a band's smoothing reads `radius` grid rows of each neighbour band (and
   // its interpolation one more), so band k is finished once band k + 1 is classified, and three
   // bands of floats are all that is held.
-  const int band = kTileSize / step;
+  const int band = tileSize / step;
   const int bands = (gridHeight + band - 1) / band;
   const auto bandFloats = static_cast<std::size_t>(band) * rowFloats;
   std::vector<FloatBuffer> raw(3), weight(inside != nullptr ? 3 : 0);
@@ -394,8 +395,8 @@ std::vector<std::uint8_t> SegmentImage(const RandomForest& forest, const IImage&
   const auto classify = [&](int k) {
     FloatBuffer& out = raw[static_cast<std::size_t>(k % 3)];
     out.assign(bandFloats, 0.0f);
-    ClassifyTileRow(forest, image, inside, layout, kTileSize, step, cache, k * kTileSize,
-                    std::min(kTileSize, height - k * kTileSize), out.data());
+    ClassifyTileRow(forest, image, inside, layout, tileSize, step, cache, k * tileSize,
+                    std::min(tileSize, height - k * tileSize), out.data());
     if (inside == nullptr) return;
     // Only pixels inside count: the probabilities are weighed by the region, which the same
     // smoothing then normalises away.

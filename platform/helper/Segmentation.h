@@ -22,6 +22,11 @@ class FeatureCache;
 // Side of the square tiles in which images are processed. Peak memory grows with the tile (its
 // features and the filter planes of its halo), not with the image.
 constexpr int kTileSize = 512;
+// Side of the tiles of a classification grid (step above 1). A grid keeps a sixteenth of a tile's
+// features, so its tiles can be four times as large for the same memory; every tile is filtered
+// with a halo around it, and the larger the tile the smaller the share of the halo (a 768 x 768
+// image filtered 1.57 times its area in one tile, 2.26 times in four).
+constexpr int kGridTileSize = 1024;
 // Side of the squares into which training cuts a tile whose labelled pixels are few; each square
 // is cut down further to the box of its labelled pixels before its features are computed.
 constexpr int kSparseTileSize = 128;
@@ -80,7 +85,8 @@ int ClassificationStride(double sigma);
 
 // The label's probability level (probability x 255, rounded to the nearest) of every pixel of
 // `image`; a level reaches 128 exactly where the probability reaches 0.5. The forest classifies
-// the grid pixels (i stride, j stride), counted from the image's corner, in kTileSize tiles; the
+// the grid pixels (i stride, j stride), counted from the image's corner, in kGridTileSize tiles
+// (kTileSize ones for stride 1); the
 // grid's probabilities are smoothed at sigma / stride (as SmoothProbabilities smooths a plane),
 // and every pixel takes the bilinear interpolation of the four grid pixels around it (the last
 // grid row and column for pixels beyond them). With stride 1 the levels are those of

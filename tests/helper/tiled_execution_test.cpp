@@ -114,10 +114,10 @@ TEST_F(TiledExecution, BandedSegmentationEqualsSmoothingTheWholePlane) {
 // last grid column and row) and with a cache shared between calls.
 TEST_F(TiledExecution, AStrideInterpolatesTheSmoothedGrid) {
   FeatureCache cache(std::size_t{64} << 20);
-  // Two bands with odd sides, and images of one or a few grid pixels a side.
+  // Two bands of grid tiles with odd sides, and images of one or a few grid pixels a side.
   for (const auto& [width, height] : std::vector<std::pair<int, int>>{
-           {71, kTileSize + 151}, {1, 1}, {2, 1}, {1, 4}, {3, 3}, {6, 2}, {9, 5}}) {
-    const auto tall = TexturedScene(width, height, Disc{35, kTileSize, 30}, 6);
+           {71, kGridTileSize + 151}, {1, 1}, {2, 1}, {1, 4}, {3, 3}, {6, 2}, {9, 5}}) {
+    const auto tall = TexturedScene(width, height, Disc{35, kGridTileSize, 30}, 6);
     const std::vector<float> every =
         ClassifyImage(forest, *tall, nullptr, layout, kTileSize, nullptr);
     for (const int step : {2, 4}) {
@@ -165,7 +165,7 @@ TEST_F(TiledExecution, AStrideInterpolatesTheSmoothedGrid) {
           EXPECT_LT(set, levels.size() / 2) << "sigma " << sigma << ", step " << step;
         }
       }
-      EXPECT_EQ(cache.ComputedTiles() - computed, height > kTileSize ? 2u : 1u)
+      EXPECT_EQ(cache.ComputedTiles() - computed, height > kGridTileSize ? 2u : 1u)
           << "each tile's grid features once for all three calls";
     }
   }
