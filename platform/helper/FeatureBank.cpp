@@ -432,7 +432,7 @@ void BlurWindow(const float* source, int width, int height, int left, int top, i
     return;
   }
   // Otherwise the rows read are copied once, their columns mirrored at the plane's sides.
-  const auto across = static_cast<std::size_t>(columns + 2 * radius);
+  const auto across = static_cast<std::size_t>(columns) + 2 * static_cast<std::size_t>(radius);
   const int down = rows + 2 * radius;
   std::vector<int> from(across);
   for (std::size_t x = 0; x < across; ++x) {

@@ -25,7 +25,7 @@ std::filesystem::path WriteScene(const DemoScene& scene, const std::filesystem::
   WriteFileAtomically(imagePath, EncodePng(scene.image, imagePath));
   const auto truthPath = truth / (scene.name + "_truth.png");
   WriteFileAtomically(truthPath, EncodePng(scene.truth, truthPath));
-  const auto annotationPath = data / (scene.name + ".json");
+  auto annotationPath = data / (scene.name + ".json");
   const auto document = MakeLabelMeDocument(scene.name + ".png", scene.image.Width(),
                                             scene.image.Height(), scene.annotations);
   WriteFileAtomically(annotationPath, document.dump(2) + "\n");

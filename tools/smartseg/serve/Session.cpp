@@ -85,7 +85,7 @@ std::string CheckedLabelName(const Json& value) {
   if (!value.is_string() || value.get<std::string>().empty()) {
     throw ApiError(400, "a label needs a \"name\" (a non-empty string)");
   }
-  const std::string name = value.get<std::string>();
+  std::string name = value.get<std::string>();
   if (name.size() > kMaxLabelNameLength) {
     throw ApiError(400, "a label name may have at most " + std::to_string(kMaxLabelNameLength) +
                             " characters");
@@ -233,7 +233,7 @@ const Session::ImageEntry& Session::Find(const std::string& image) const {
 std::shared_ptr<SmartLabel> Session::LabelNamed(const std::string& name) const {
   const auto labels = model_->Labels();
   for (int i = 0; i < labels->Count(); ++i) {
-    const auto label = labels->Item(i);
+    auto label = labels->Item(i);
     if (label && label->Name() == name) return label;
   }
   return nullptr;
