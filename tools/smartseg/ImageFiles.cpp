@@ -60,21 +60,8 @@ std::shared_ptr<Tamrix::Vision::IImage> ToFrameworkImage(const Picture& pixels) 
 Picture WithoutAlpha(const Picture& pixels, const std::filesystem::path& source) {
   const int channels = pixels.Channels();
   if (channels != 2 && channels != 4) return pixels;
-  const bool wide = pixels.SampleDepth() == Picture::Depth::Bits16;
-  const unsigned opaque = wide ? 65535U : 255U;
-  bool transparent = false;
-  const auto last = static_cast<std::size_t>(channels - 1);
-  for (int y = 0; y < pixels.Height() && !transparent; ++y) {
-    for (int x = 0; x < pixels.Width(); ++x) {
-      const std::size_t at = static_cast<std::size_t>(x) * channels + last;
-      const unsigned alpha = wide ? pixels.Row<std::uint16_t>(y)[at] : pixels.Row(y)[at];
-      if (alpha < opaque) {
-        transparent = true;
-        break;
-      }
-    }
-  }
-  if (transparent) {
+  const double opaque = pixels.SampleDepth() == Picture::Depth::Bits16 ? 65535.0 : 255.0;
+  if (pixels.Channel(channels - 1).SampleRange().first < opaque) {
     Warn(source.string() +
          ": the image has transparent pixels; smartseg ignores the alpha "
          "channel and uses the colours underneath (save the image without "

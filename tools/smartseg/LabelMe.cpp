@@ -97,15 +97,12 @@ Picture ReadShapeMask(const Json& entry, const std::string& name,
   const LoadedImage decoded = DecodeImage(bytes, file.string() + " (" + name + ", \"mask\")");
   // Any nonzero value is true, whether the mask was saved as 1-bit, 8-bit or colour.
   const Picture& pixels = decoded.pixels;
-  Picture mask = Picture::Grey8(pixels.Width(), pixels.Height());
-  const std::size_t samples = static_cast<std::size_t>(pixels.Width()) * pixels.Channels();
-  const bool wide = pixels.SampleDepth() == Picture::Depth::Bits16;
+  Picture mask = Picture::Grey8(pixels.Width(), pixels.Height(), /*zeroed=*/true);
   for (int y = 0; y < pixels.Height(); ++y) {
-    std::uint8_t* out = mask.Row(y);
-    std::fill_n(out, pixels.Width(), std::uint8_t{0});
-    for (std::size_t i = 0; i < samples; ++i) {
-      const unsigned value = wide ? pixels.Row<std::uint16_t>(y)[i] : pixels.Row(y)[i];
-      if (value != 0) out[i / static_cast<std::size_t>(pixels.Channels())] = 1;
+    for (int x = 0; x < pixels.Width(); ++x) {
+      for (int c = 0; c < pixels.Channels(); ++c) {
+        if (pixels.Sample(x, y, c) != 0) mask.Row(y)[x] = 1;
+      }
     }
   }
   return mask;

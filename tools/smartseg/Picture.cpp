@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 namespace Smartseg {
 
 Picture::Picture(int width, int height, int channels, Depth depth, bool zeroed)
     : width_(std::max(0, width)), height_(std::max(0, height)), channels_(channels), depth_(depth) {
-  if (channels < 1 || channels > 4) throw std::bad_alloc();
+  if (channels < 1 || channels > 4) {
+    throw std::invalid_argument("Picture: expected 1 to 4 channels, found " +
+                                std::to_string(channels));
+  }
   const std::size_t bytes = RowBytes() * static_cast<std::size_t>(height_);
   if (bytes == 0) return;
   // Default-initialised: the decoders and makers write every sample.
@@ -37,12 +41,12 @@ Picture Picture::Channel(int channel) const {
 std::pair<double, double> Picture::SampleRange() const {
   if (Empty()) return {0.0, 0.0};
   unsigned low = Sample(0, 0), high = low;
-  const std::size_t samples = static_cast<std::size_t>(width_) * channels_;
   for (int y = 0; y < height_; ++y) {
-    for (std::size_t i = 0; i < samples; ++i) {
-      const unsigned value = depth_ == Depth::Bits16 ? Row<std::uint16_t>(y)[i] : Row(y)[i];
-      low = std::min(low, value);
-      high = std::max(high, value);
+    for (int x = 0; x < width_; ++x) {
+      for (int c = 0; c < channels_; ++c) {
+        low = std::min(low, Sample(x, y, c));
+        high = std::max(high, Sample(x, y, c));
+      }
     }
   }
   return {static_cast<double>(low), static_cast<double>(high)};

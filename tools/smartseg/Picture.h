@@ -18,7 +18,8 @@ class Picture {
   enum class Depth { Bits8 = 1, Bits16 = 2 };
 
   Picture() = default;
-  // Samples are left as they come from the allocator unless `zeroed`. Throws std::bad_alloc.
+  // Samples are left as they come from the allocator unless `zeroed`. Throws std::bad_alloc, and
+  // std::invalid_argument for a channel count outside 1..4.
   Picture(int width, int height, int channels, Depth depth = Depth::Bits8, bool zeroed = false);
 
   static Picture Grey8(int width, int height, bool zeroed = false) {
@@ -65,10 +66,18 @@ class Picture {
   std::string Describe() const;
   // The lowest and highest sample over every channel; (0, 0) for an empty picture.
   std::pair<double, double> SampleRange() const;
-  // The samples of channel `channel` at (x, y), widened.
+  // The sample of channel `channel` at (x, y), widened; SetSample stores one (it must fit).
   unsigned Sample(int x, int y, int channel = 0) const {
     const std::size_t at = static_cast<std::size_t>(x) * channels_ + channel;
     return depth_ == Depth::Bits16 ? Row<std::uint16_t>(y)[at] : Row(y)[at];
+  }
+  void SetSample(int x, int y, int channel, unsigned value) {
+    const std::size_t at = static_cast<std::size_t>(x) * channels_ + channel;
+    if (depth_ == Depth::Bits16) {
+      Row<std::uint16_t>(y)[at] = static_cast<std::uint16_t>(value);
+    } else {
+      Row(y)[at] = static_cast<std::uint8_t>(value);
+    }
   }
 
  private:

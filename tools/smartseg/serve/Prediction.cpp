@@ -136,15 +136,9 @@ Picture FitInside(const Picture& picture, int maxSide, bool nearest) {
   const double stepX = static_cast<double>(picture.Width()) / width;
   const double stepY = static_cast<double>(picture.Height()) / height;
   const int channels = picture.Channels();
-  const bool wide = picture.SampleDepth() == Picture::Depth::Bits16;
   Picture smaller(width, height, channels, picture.SampleDepth());
   const auto store = [&](int x, int y, int c, double value) {
-    const std::size_t at = static_cast<std::size_t>(x) * channels + c;
-    if (wide) {
-      smaller.Row<std::uint16_t>(y)[at] = static_cast<std::uint16_t>(std::lround(value));
-    } else {
-      smaller.Row(y)[at] = static_cast<std::uint8_t>(std::lround(value));
-    }
+    smaller.SetSample(x, y, c, static_cast<unsigned>(std::lround(value)));
   };
   std::vector<std::vector<std::pair<int, double>>> columns(static_cast<std::size_t>(width));
   for (int x = 0; x < width; ++x) {
@@ -180,15 +174,13 @@ Picture DisplayPixels(const Picture& pixels, double low, double high, int maxSid
   const Picture fitted = FitInside(pixels, maxSide, /*nearest=*/false);
   const double range = high > low ? high - low : 1.0;
   Picture display(fitted.Width(), fitted.Height(), fitted.Channels());
-  const std::size_t samples = static_cast<std::size_t>(fitted.Width()) * fitted.Channels();
   for (int y = 0; y < fitted.Height(); ++y) {
-    std::uint8_t* out = display.Row(y);
-    for (std::size_t i = 0; i < samples; ++i) {
-      const double sample = fitted.SampleDepth() == Picture::Depth::Bits16
-                                ? fitted.Row<std::uint16_t>(y)[i]
-                                : fitted.Row(y)[i];
-      const double value = (sample - low) * 255.0 / range;
-      out[i] = static_cast<std::uint8_t>(std::clamp<long>(std::lround(value), 0, 255));
+    for (int x = 0; x < fitted.Width(); ++x) {
+      for (int c = 0; c < fitted.Channels(); ++c) {
+        const double value = (fitted.Sample(x, y, c) - low) * 255.0 / range;
+        display.SetSample(x, y, c,
+                          static_cast<unsigned>(std::clamp<long>(std::lround(value), 0, 255)));
+      }
     }
   }
   return display;
